@@ -1,0 +1,5 @@
+#include "control/banner.h"
+
+#include "control/console.h"
+
+void print_banner() { console_out("\nLOADHAWK Windows Version 1.0 from %s\n\n", kMakerAttribution); }

@@ -1,0 +1,34 @@
+#include "control/console.h"
+
+#include <cstdarg>
+
+namespace {
+std::FILE* g_out = nullptr;
+std::FILE* g_err = nullptr;
+
+void write_to(std::FILE* stream, const char* fmt, va_list args) LH_PRINTF(2, 0);
+void write_to(std::FILE* stream, const char* fmt, va_list args) {
+    std::vfprintf(stream, fmt, args);
+    // console lines must be visible at once, also through a pipe
+    std::fflush(stream);
+}
+}  // namespace
+
+void console_out(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    write_to(g_out != nullptr ? g_out : stdout, fmt, args);
+    va_end(args);
+}
+
+void console_err(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    write_to(g_err != nullptr ? g_err : stderr, fmt, args);
+    va_end(args);
+}
+
+void console_redirect(std::FILE* out, std::FILE* err) {
+    g_out = out;
+    g_err = err;
+}

@@ -1,0 +1,97 @@
+#include "control/dispatch.h"
+
+#include <cstring>
+
+#include "control/banner.h"
+#include "control/console.h"
+#include "control/silent_mode.h"
+#include "platform/platform.h"
+
+ArgumentScan scan_arguments(int argc, const char* const* argv) {
+    ArgumentScan scan{Command::monitor_run, false};
+    struct Switch {
+        const char* text;
+        Command command;
+    };
+    static constexpr Switch kCommands[] = {
+        {"-start", Command::start}, {"-stop", Command::stop},   {"-status", Command::status},
+        {"-check", Command::check}, {"-test", Command::test},   {"-h", Command::help},
+        {"--help", Command::help},
+    };
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg == nullptr) continue;
+        if (std::strcmp(arg, "-s") == 0) {
+            scan.silent = true;
+            continue;
+        }
+        for (const Switch& sw : kCommands) {
+            if (std::strcmp(arg, sw.text) == 0) {
+                scan.command = sw.command;
+                return scan;
+            }
+        }
+    }
+    return scan;
+}
+
+void print_usage(const char* program) {
+    const char* p = program != nullptr ? program : "loadhawk";
+    print_banner();
+    console_out("Usage:\n");
+    console_out("  %s -start\n", p);
+    console_out("  %s -stop\n", p);
+    console_out("  %s -status\n", p);
+    console_out("  %s -check\n", p);
+    console_out("  %s -test\n", p);
+    console_out("  %s -s\n", p);
+    console_out("  %s -h | --help\n", p);
+    console_out("\nOptions:\n");
+    console_out("  -start        Start in background mode\n");
+    console_out("  -stop         Stop running instance\n");
+    console_out("  -status       Show running status\n");
+    console_out("  -check        Validate config file format\n");
+    console_out("  -test         Send test email / Telegram alert\n");
+    console_out("  -s            Silent mode\n");
+    console_out("  -h, --help    Show this help\n");
+}
+
+namespace {
+
+// A command whose work is not part of this build yet.
+int not_available(const char* what) {
+    console_out("loadhawk: %s is not available in this build\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int run_program(int argc, const char* const* argv) {
+    // the start time is taken before the arguments are examined; its day of
+    // the month is the heartbeat's first remembered day
+    plat::LocalTime start{};
+    plat::local_time(&start);
+
+    const ArgumentScan scan = scan_arguments(argc, argv);
+    if (scan.silent) set_silent_mode(true);
+
+    switch (scan.command) {
+        case Command::help:
+            print_usage(argc > 0 ? argv[0] : nullptr);
+            return 0;
+        case Command::check:
+            return not_available("-check");
+        case Command::start:
+            return not_available("-start");
+        case Command::stop:
+            return not_available("-stop");
+        case Command::status:
+            return not_available("-status");
+        case Command::test:
+            return not_available("-test");
+        case Command::monitor_run:
+            break;
+    }
+    (void)start;
+    return not_available("the monitor run");
+}

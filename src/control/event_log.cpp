@@ -1,0 +1,37 @@
+#include "control/event_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+// held while one entry is written; created before main runs
+plat::Lock g_event_log_lock;
+}  // namespace
+
+void format_timestamp_of(const plat::LocalTime& time, TextBuffer out) {
+    text_format(out, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day, time.hour,
+                time.minute, time.second);
+}
+
+void format_timestamp(TextBuffer out) {
+    plat::LocalTime now{};
+    plat::local_time(&now);
+    format_timestamp_of(now, out);
+}
+
+void log_event(const char* fmt, ...) {
+    // text mode: the log uses the platform's own line ends
+    std::FILE* file = std::fopen(kLogFileName, "a");
+    if (file == nullptr) return;
+    FixedText<kTimestampCap> stamp;
+    format_timestamp(stamp.out());
+    {
+        plat::LockGuard hold(g_event_log_lock);
+        std::fprintf(file, "%s ", stamp.c_str());
+        va_list args;
+        va_start(args, fmt);
+        std::vfprintf(file, fmt, args);
+        va_end(args);
+        std::fclose(file);
+    }
+}

@@ -1,0 +1,5 @@
+// loadhawk: watches this machine's CPU and memory load and sends notices
+// when it stays out of bounds.
+#include "control/dispatch.h"
+
+int main(int argc, char** argv) { return run_program(argc, argv); }

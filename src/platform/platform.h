@@ -1,0 +1,158 @@
+// What loadhawk needs of an operating system, and nothing more.
+// Each backend folder (posix/, win32/) defines every function below; the
+// build compiles exactly one of them. Nothing outside src/platform/ includes
+// an operating-system header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "text/fixed_text.h"
+
+namespace plat {
+
+// ---------------------------------------------------------------- time
+
+struct LocalTime {
+    int year;    // four digits
+    int month;   // 1..12
+    int day;     // day of the month, 1..31
+    int hour;
+    int minute;
+    int second;
+};
+
+// The current local time. Always fills *out (all zero if the clock cannot be read).
+void local_time(LocalTime* out);
+
+void sleep_ms(std::uint32_t milliseconds);
+
+// ---------------------------------------------------------------- system figures
+
+// Cumulative system times in 100-ns units; kernel time includes idle time.
+struct SystemTimes {
+    std::uint64_t idle;
+    std::uint64_t kernel;
+    std::uint64_t user;
+};
+[[nodiscard]] bool system_times(SystemTimes* out);
+
+struct MemoryStatus {
+    std::uint32_t load_percent;  // physical-memory load, 0..100
+    std::uint64_t total_bytes;
+    std::uint64_t avail_bytes;
+};
+[[nodiscard]] bool memory_status(MemoryStatus* out);
+
+// ---------------------------------------------------------------- process walk
+
+constexpr std::size_t kImageNameCap = 260;
+
+// What a walk reads of every process besides its pid and image name.
+enum class ProcessMeasure { working_set, cpu_time };
+
+struct ProcessEntry {
+    std::uint32_t pid;
+    char name[kImageNameCap];  // image name without a path, cut to 259 characters
+    std::uint64_t working_set;  // bytes; filled by a working_set walk
+    std::uint64_t cpu_time;     // kernel + user time in 100-ns units; filled by a cpu_time walk
+};
+
+// One walk over a fresh list of all processes (a toolhelp snapshot, a /proc
+// directory stream). Open it with process_walk_begin, read with
+// process_walk_next until it returns false, close it with process_walk_end.
+struct ProcessWalk {
+    void* handle;
+    ProcessMeasure measure;
+    bool started;
+};
+
+[[nodiscard]] bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure);
+// The next process, in list order, whose measure could be read. A process
+// that cannot be opened or read (protected, another user's, already gone) is
+// skipped. Returns false after the last one.
+[[nodiscard]] bool process_walk_next(ProcessWalk* walk, ProcessEntry* out);
+void process_walk_end(ProcessWalk* walk);
+
+// ---------------------------------------------------------------- processes
+
+std::uint32_t own_pid();
+
+// Full path of this program's executable file.
+[[nodiscard]] bool own_path(TextBuffer out);
+
+// True when `pid` names a running process whose image name is this
+// program's own (so a pid reused by another program is never taken for us).
+[[nodiscard]] bool is_live_loadhawk(std::uint32_t pid);
+
+// Terminates the process. False when it cannot be opened for termination
+// (for example another user's process).
+[[nodiscard]] bool terminate_process(std::uint32_t pid);
+
+// Starts a hidden, detached copy of this program with the argument "-s",
+// in the current working directory, surviving the console that started it.
+[[nodiscard]] bool start_detached_copy();
+
+// The command interpreter that runs notification commands.
+enum class Interpreter { cmd, posix_sh };
+Interpreter interpreter();
+
+// The interpreter invocation placed before a command ("cmd.exe /C ",
+// "/bin/sh -c "); its length counts toward the command-line capacity.
+const char* interpreter_prefix();
+
+// The null device as the interpreter names it ("nul", "/dev/null").
+const char* null_device();
+
+// Runs `command` through the interpreter: hidden, no handles inherited, in the
+// current directory and environment, nothing it writes reaching our console.
+// Waits at most `timeout_seconds` (0 = no limit); on overrun the interpreter
+// and everything it started are ended and the result is 124.
+// Result: the exit code; -1 when the interpreter cannot be started; 1 when
+// the exit code cannot be read.
+int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
+
+// ---------------------------------------------------------------- files and names
+
+[[nodiscard]] bool delete_file(const char* path);
+
+// Makes written data of `file` durable (fflush, then fsync / _commit).
+[[nodiscard]] bool flush_to_disk(std::FILE* file);
+
+// Replaces `target` by `source` in one step: `target` is always either the
+// old or the new file, never missing or partial. The new file keeps the
+// permissions of the old one. On failure both files stay as they were.
+[[nodiscard]] bool replace_file(const char* source, const char* target);
+
+// The computer's name; false (and empty text) when it cannot be read.
+[[nodiscard]] bool computer_name(TextBuffer out);
+
+// ---------------------------------------------------------------- locks
+
+// A mutual-exclusion lock within this process (critical section, mutex).
+class Lock {
+public:
+    Lock();
+    ~Lock();
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    void enter();
+    void leave();
+
+private:
+    alignas(16) unsigned char storage_[64];
+};
+
+class LockGuard {
+public:
+    explicit LockGuard(Lock& lock) : lock_(lock) { lock_.enter(); }
+    ~LockGuard() { lock_.leave(); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    Lock& lock_;
+};
+
+}  // namespace plat

@@ -1,0 +1,66 @@
+// Files and the computer name on POSIX.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace plat {
+
+bool delete_file(const char* path) { return path != nullptr && unlink(path) == 0; }
+
+bool flush_to_disk(std::FILE* file) {
+    if (file == nullptr || std::fflush(file) != 0) return false;
+    return fsync(fileno(file)) == 0;
+}
+
+namespace {
+
+// The directory part of `path` ("." when it has none), for syncing a rename.
+void directory_of(const char* path, TextBuffer out) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        text_copy(out, ".");
+    } else if (slash == path) {
+        text_copy(out, "/");
+    } else {
+        text_copy_n(out, path, static_cast<std::size_t>(slash - path));
+    }
+}
+
+}  // namespace
+
+bool replace_file(const char* source, const char* target) {
+    if (source == nullptr || target == nullptr) return false;
+    // the new file takes the old one's permission bits (and owner, where we may)
+    struct stat old_state {};
+    if (stat(target, &old_state) == 0) {
+        if (chmod(source, old_state.st_mode & 07777) != 0) return false;
+        if (chown(source, old_state.st_uid, old_state.st_gid) != 0) {
+            // not ours to give away; the mode bits are what keep it private
+        }
+    }
+    // rename(2) swaps the name in one step: readers see the old or the new file
+    if (rename(source, target) != 0) return false;
+    FixedText<4096> directory;
+    directory_of(target, directory.out());
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)fsync(fd);
+        close(fd);
+    }
+    return true;
+}
+
+bool computer_name(TextBuffer out) {
+    text_copy(out, "");
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return false;
+    text_copy(out, name);
+    return true;
+}
+
+}  // namespace plat

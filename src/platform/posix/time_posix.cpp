@@ -1,0 +1,31 @@
+// Local time and sleeping on POSIX.
+#include <ctime>
+#include <cerrno>
+
+#include "platform/platform.h"
+
+namespace plat {
+
+void local_time(LocalTime* out) {
+    *out = LocalTime{};
+    const std::time_t now = std::time(nullptr);
+    struct tm parts {};
+    if (now == static_cast<std::time_t>(-1) || localtime_r(&now, &parts) == nullptr) return;
+    out->year = parts.tm_year + 1900;
+    out->month = parts.tm_mon + 1;
+    out->day = parts.tm_mday;
+    out->hour = parts.tm_hour;
+    out->minute = parts.tm_min;
+    out->second = parts.tm_sec;
+}
+
+void sleep_ms(std::uint32_t milliseconds) {
+    struct timespec left {};
+    left.tv_sec = static_cast<std::time_t>(milliseconds / 1000);
+    left.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    // a signal cuts a sleep short; sleep out the rest
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace plat

@@ -1,0 +1,38 @@
+// Files and the computer name on Windows.
+#include <windows.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace plat {
+
+bool delete_file(const char* path) { return path != nullptr && DeleteFileA(path) != 0; }
+
+bool flush_to_disk(std::FILE* file) {
+    if (file == nullptr || std::fflush(file) != 0) return false;
+    return _commit(_fileno(file)) == 0;
+}
+
+bool replace_file(const char* source, const char* target) {
+    if (source == nullptr || target == nullptr) return false;
+    // ReplaceFileA keeps the old file's security descriptor and attributes
+    if (ReplaceFileA(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        return true;
+    }
+    // no old file to replace (or a file system without ReplaceFile): one
+    // rename that overwrites, flushed before it returns
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool computer_name(TextBuffer out) {
+    text_copy(out, "");
+    char name[128] = {};
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size) || name[0] == '\0') return false;
+    text_copy(out, name);
+    return true;
+}
+
+}  // namespace plat

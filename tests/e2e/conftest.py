@@ -1,0 +1,195 @@
+"""Shared fixtures of the end-to-end tests.
+
+They run the real loadhawk binary: the native build, and the Windows build
+under Wine when LOADHAWK_WIN_EXE names it. Every test gets a fresh working
+directory, and every process a test starts is ended by pid when the test
+ends, also when it fails.
+"""
+import os
+import pathlib
+import signal
+import subprocess
+import time
+
+import pytest
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+EXAMPLES = ROOT / "examples"
+WINE = "/usr/lib/wine/wine64"
+
+
+def _native_binary():
+    return pathlib.Path(os.environ.get("LOADHAWK_BIN", ROOT / "build" / "native" / "loadhawk"))
+
+
+def _windows_binary():
+    exe = os.environ.get("LOADHAWK_WIN_EXE")
+    return pathlib.Path(exe) if exe else None
+
+
+def wine_environment(extra=None):
+    env = dict(os.environ)
+    env.setdefault("WINEPREFIX", str(ROOT / "build" / "wineprefix"))
+    env["WINEDEBUG"] = "-all"
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    if extra:
+        env.update(extra)
+    return env
+
+
+class Result:
+    def __init__(self, rc, out, err):
+        self.rc = rc
+        self.out = out
+        self.err = err
+
+    def __repr__(self):
+        return f"Result(rc={self.rc!r}, out={self.out!r}, err={self.err!r})"
+
+
+def normalise(text):
+    """Console text with the platform's line ends turned into line feeds."""
+    return text.replace("\r\n", "\n")
+
+
+class Reaper:
+    """Remembers the processes a test started and ends them by pid."""
+
+    def __init__(self):
+        self.procs = []
+        self.pids = []
+
+    def track(self, proc):
+        self.procs.append(proc)
+        return proc
+
+    def track_pid(self, pid):
+        self.pids.append(int(pid))
+
+    def end_all(self):
+        for proc in self.procs:
+            if proc.poll() is None:
+                try:
+                    os.kill(proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+            for stream in (proc.stdout, proc.stderr, proc.stdin):
+                if stream:
+                    stream.close()
+        for pid in self.pids:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except (ProcessLookupError, PermissionError):
+                pass
+
+
+class Program:
+    """One build of loadhawk: how to run it and what its output looks like."""
+
+    def __init__(self, kind, path, reaper):
+        self.kind = kind
+        self.path = pathlib.Path(path)
+        self.reaper = reaper
+
+    @property
+    def windows(self):
+        return self.kind == "windows"
+
+    def command(self, *args):
+        if self.windows:
+            return [WINE, str(self.path), *args]
+        return [str(self.path), *args]
+
+    def environment(self, extra=None):
+        if self.windows:
+            return wine_environment(extra)
+        env = dict(os.environ)
+        if extra:
+            env.update(extra)
+        return env
+
+    def run(self, *args, cwd, timeout=60, env=None):
+        proc = subprocess.run(self.command(*args), cwd=cwd, env=self.environment(env),
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        return Result(proc.returncode,
+                      normalise(proc.stdout.decode("latin-1")),
+                      normalise(proc.stderr.decode("latin-1")))
+
+    def spawn(self, *args, cwd, env=None):
+        """Starts the program without waiting; the test's reaper ends it."""
+        proc = subprocess.Popen(self.command(*args), cwd=cwd, env=self.environment(env),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+        return self.reaper.track(proc)
+
+
+@pytest.fixture
+def reaper():
+    r = Reaper()
+    yield r
+    r.end_all()
+
+
+def _program(kind, reaper):
+    if kind == "native":
+        path = _native_binary()
+        if not path.exists():
+            pytest.fail(f"native build missing: {path}")
+        return Program("native", path, reaper)
+    path = _windows_binary()
+    if path is None or not path.exists():
+        if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
+            pytest.fail(f"Windows build missing: {path}")
+        pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
+    if not os.path.exists(WINE):
+        pytest.fail("wine64 is not installed")
+    return Program("windows", path, reaper)
+
+
+@pytest.fixture(params=["native", "windows"])
+def program(request, reaper):
+    """The native build and the Windows build under Wine, in turn."""
+    return _program(request.param, reaper)
+
+
+@pytest.fixture
+def native(reaper):
+    return _program("native", reaper)
+
+
+@pytest.fixture
+def windows(reaper):
+    return _program("windows", reaper)
+
+
+@pytest.fixture
+def workdir(tmp_path):
+    """A fresh, empty working directory."""
+    d = tmp_path / "work"
+    d.mkdir()
+    return d
+
+
+def write_file(directory, name, text, newline="\n"):
+    """Writes a settings file byte for byte (latin-1), with the given line ends."""
+    data = text.replace("\n", newline).encode("latin-1")
+    (pathlib.Path(directory) / name).write_bytes(data)
+
+
+def copy_examples(directory):
+    for name in ("loadhawk_setup.txt", "loadhawk_email.txt"):
+        (pathlib.Path(directory) / name).write_bytes((EXAMPLES / name).read_bytes())
+
+
+def wait_for(predicate, timeout=20.0, step=0.1):
+    """Polls `predicate` until it is true or `timeout` seconds have passed."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(step)
+    return bool(predicate())

@@ -1,0 +1,41 @@
+// Helpers shared by the unit tests: a fresh working directory per test and
+// a capture of everything the program prints.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+// Runs each test in a new temporary directory (the program reads and writes
+// its files in the working directory) and removes it afterwards.
+class InTempDir : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    const std::string& dir() const { return dir_; }
+
+private:
+    std::string dir_;
+    std::string previous_;
+};
+
+// Points console_out / console_err at temporary files while it lives.
+class ConsoleCapture {
+public:
+    ConsoleCapture();
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+    std::string out() const;
+    std::string err() const;
+
+private:
+    std::FILE* out_;
+    std::FILE* err_;
+};
+
+// Whole-file helpers, byte for byte.
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+bool file_exists(const std::string& path);

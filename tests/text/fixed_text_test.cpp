@@ -1,0 +1,67 @@
+#include "text/fixed_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(FixedText, StartsEmptyAndTerminated) {
+    FixedText<8> t;
+    EXPECT_TRUE(t.empty());
+    EXPECT_STREQ(t.c_str(), "");
+    FixedText<8> zero{};
+    EXPECT_EQ(zero.buf[7], '\0');
+}
+
+TEST(FixedText, FormatCutsAtCapacityMinusOneAroundTheEdge) {
+    // capacity 8 keeps at most 7 characters; check cap-2 .. cap+1
+    struct Row {
+        const char* source;
+        const char* kept;
+        std::size_t length;
+    };
+    const Row rows[] = {
+        {"abcdef", "abcdef", 6},      // cap - 2
+        {"abcdefg", "abcdefg", 7},    // cap - 1
+        {"abcdefgh", "abcdefg", 7},   // cap
+        {"abcdefghi", "abcdefg", 7},  // cap + 1
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.source);
+        FixedText<8> t;
+        EXPECT_EQ(t.format("%s", row.source), row.length);
+        EXPECT_STREQ(t.c_str(), row.kept);
+        EXPECT_EQ(t.length(), row.length);
+        EXPECT_EQ(t.assign(row.source), row.length);
+        EXPECT_STREQ(t.c_str(), row.kept);
+    }
+}
+
+TEST(FixedText, AppendNeverGrowsPastCapacity) {
+    FixedText<10> t;
+    EXPECT_EQ(t.format("%d", 12345), 5u);
+    EXPECT_EQ(t.append("-%s", "ab"), 8u);
+    EXPECT_EQ(t.append("%s", "xyz"), 9u);
+    EXPECT_STREQ(t.c_str(), "12345-abx");
+    EXPECT_EQ(t.append("%s", "more"), 9u);
+    EXPECT_STREQ(t.c_str(), "12345-abx");
+}
+
+TEST(FixedText, CopyHandlesNullAndCounts) {
+    char buf[6];
+    EXPECT_EQ(text_copy(TextBuffer{buf, sizeof buf}, nullptr), 0u);
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(text_copy_n(TextBuffer{buf, sizeof buf}, "abcdef", 3), 3u);
+    EXPECT_STREQ(buf, "abc");
+    EXPECT_EQ(text_copy_n(TextBuffer{buf, sizeof buf}, "ab", 5), 2u);
+    EXPECT_STREQ(buf, "ab");
+    // a zero-capacity buffer is never written
+    char untouched = 'x';
+    EXPECT_EQ(text_format(TextBuffer{&untouched, 0}, "%s", "abc"), 0u);
+    EXPECT_EQ(untouched, 'x');
+}
+
+TEST(FixedText, PrintsWideIntegersAndOneDecimal) {
+    FixedText<64> t;
+    t.format("%llu MB %.1f%% %zu", 18446744073709551615ULL, 89.46, std::size_t{7});
+    EXPECT_STREQ(t.c_str(), "18446744073709551615 MB 89.5% 7");
+}
