@@ -1,0 +1,5 @@
+// The "-test" command: one test message over each configured channel.
+#pragma once
+
+// Returns the exit code: 0 when at least one channel's send succeeded, else 1.
+int run_notification_test();
