@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "control/banner.h"
+#include "config/config_check.h"
 #include "control/console.h"
 #include "control/silent_mode.h"
 #include "platform/platform.h"
@@ -80,7 +81,7 @@ int run_program(int argc, const char* const* argv) {
             print_usage(argc > 0 ? argv[0] : nullptr);
             return 0;
         case Command::check:
-            return not_available("-check");
+            return run_config_check();
         case Command::start:
             return not_available("-start");
         case Command::stop:

@@ -1,0 +1,78 @@
+#include "config/config_line.h"
+
+#include <cstring>
+
+bool is_config_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+namespace {
+
+// Copies [begin, end) trimmed at both ends, at most `limit` characters of it
+// taken before trimming.
+void take_trimmed(const char* begin, const char* end, std::size_t limit, TextBuffer out) {
+    if (static_cast<std::size_t>(end - begin) > limit) end = begin + limit;
+    while (begin < end && is_config_space(*begin)) ++begin;
+    while (end > begin && is_config_space(end[-1])) --end;
+    text_copy_n(out, begin, static_cast<std::size_t>(end - begin));
+}
+
+}  // namespace
+
+int parse_config_line(const char* line, ConfigKey* key_out, ConfigValue* value_out, int* disabled_out) {
+    if (key_out != nullptr) key_out->clear();
+    if (value_out != nullptr) value_out->clear();
+    if (disabled_out != nullptr) *disabled_out = 0;
+    if (line == nullptr || line[0] == '\0' || key_out == nullptr || value_out == nullptr) return 0;
+
+    const char* p = line;
+    while (*p != '\0' && is_config_space(*p)) ++p;
+    if (*p == '\0' || *p == '#') return 0;
+
+    if (*p == '*') {
+        // exactly one asterisk is a marker; what follows is the item
+        if (disabled_out != nullptr) *disabled_out = 1;
+        ++p;
+        while (*p != '\0' && is_config_space(*p)) ++p;
+        if (*p == '\0') return 0;
+    }
+
+    // the first colon anywhere (value included) separates; an equals sign
+    // only when the line holds no colon at all
+    const char* separator = std::strchr(p, ':');
+    if (separator == nullptr) separator = std::strchr(p, '=');
+    if (separator == nullptr || separator == p) return 0;
+
+    take_trimmed(p, separator, kConfigKeyCap - 1, key_out->out());
+    if (key_out->empty()) return 0;
+
+    const char* open = std::strchr(separator + 1, '"');
+    if (open == nullptr) return 0;
+    const char* close = std::strchr(open + 1, '"');
+    if (close == nullptr) return 0;
+
+    take_trimmed(open + 1, close, kConfigValueCap - 1, value_out->out());
+    return 1;
+}
+
+std::int32_t parse_config_number(const char* value) {
+    if (value == nullptr) return 0;
+    const char* p = value;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    // accumulate toward the sign's limit and stop there
+    const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
+    std::int64_t magnitude = 0;
+    while (*p >= '0' && *p <= '9') {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude >= limit) {
+            magnitude = limit;
+            break;
+        }
+        ++p;
+    }
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}

@@ -1,0 +1,121 @@
+#include "config/config_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/monitor_settings.h"
+#include "config/notify_settings.h"
+#include "support/test_support.h"
+
+using ConfigCheck = InTempDir;
+
+namespace {
+
+const char kGoodSetup[] =
+    "hostid : \"h\"\ninterval : \"60\"\ncpuhighthreshold : \"85\"\ncpuhighnum : \"5\"\n"
+    "memhighthreshold : \"85\"\nmemhighnum : \"5\"\n";
+const char kGoodEmail[] = "server : \"smtp://x\"\nemail : \"e\"\npassword : \"p\"\nto : \"t\"\n";
+
+std::string check(const char* contents, int kind, int* result) {
+    const char* path = kind == 0 ? kMonitorSettingsFile : kNotifySettingsFile;
+    write_file(path, contents);
+    ConsoleCapture console;
+    *result = validate_config_file(path, kind);
+    return console.out();
+}
+
+}  // namespace
+
+TEST_F(ConfigCheck, MonitorFileMessages) {
+    struct Row {
+        std::string file;
+        int result;
+        const char* output;
+    };
+    const std::string good = kGoodSetup;
+    const Row rows[] = {
+        {good, 1, ""},
+        {good + "cpulowthreshold : \"5\"\ncpulownum : \"9\"\n", 1, ""},
+        {good + "cpulowthreshold : \"5\"\n", 0, "CPU LOW config incomplete: cpulownum missing\n"},
+        {good + "cpulownum : \"5\"\n", 0, "CPU LOW config incomplete: cpulowthreshold missing\n"},
+        {good + "memlowthreshold : \"5\"\n", 0, "MEM LOW config incomplete: memlownum missing\n"},
+        {good + "memlownum : \"5\"\n", 0, "MEM LOW config incomplete: memlowthreshold missing\n"},
+        {"hostid : \"h\"\n# c\n\ninterval = \"60\"\ncputhreshold : \"1\"\ncpu_highnum : \"1\"\n"
+         "mem_threshold : \"1\"\nmem_highnum : \"1\"\n",
+         0, "Line 4: '=' is not supported, use ':' instead\nMissing key: interval\n"},
+        {good + "server : \"a=b\"\n", 1, ""},
+        {good + "interval \"60\"\ninterval : 60\n", 0,
+         "Line 7: invalid format, expected key : \"value\"\nLine 8: invalid format, expected key : \"value\"\n"},
+        {"*cpuhighthreshold : \"85\"\n*junk = x\nhostid : \"h\"\ninterval : \"1\"\ncpuhighnum : \"5\"\n"
+         "memthreshold : \"85\"\nmemhighnum : \"5\"\n",
+         0, "Missing key: cpuhighthreshold (or old cpu_threshold / cputhreshold)\n"},
+        {"# only\n# comments\n", 0,
+         "Missing key: hostid\nMissing key: interval\n"
+         "Missing key: cpuhighthreshold (or old cpu_threshold / cputhreshold)\nMissing key: cpuhighnum\n"
+         "Missing key: memhighthreshold (or old mem_threshold / memthreshold)\nMissing key: memhighnum\n"},
+        {good + "hostid : \"\"\ninterval : \"abc\"\n", 1, ""},
+        {"  hostid : \"h\"  \r\n" + good, 1, ""},
+        {std::string(1500, 'x') + "\n" + good, 0,
+         "Line 1: invalid format, expected key : \"value\"\nLine 2: invalid format, expected key : \"value\"\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        int result = -1;
+        EXPECT_EQ(check(row.file.c_str(), 0, &result), row.output);
+        EXPECT_EQ(result, row.result);
+    }
+}
+
+TEST_F(ConfigCheck, NotifyFileMessages) {
+    struct Row {
+        std::string file;
+        int result;
+        const char* output;
+    };
+    const std::string good = kGoodEmail;
+    const Row rows[] = {
+        {good, 1, ""},
+        {good + "token : \"1:a\"\nchat_id : \"2\"\nfrom : \"f\"\niamalive : \"i\"\n"
+                "telegram_api : \"http://127.0.0.1:1\"\nsendtimeout : \"9\"\n", 1, ""},
+        {good + "token : \"1:a\"\n", 0, "Telegram config incomplete: chat_id missing\n"},
+        {good + "chat_id : \"2\"\n", 0, "Telegram config incomplete: token missing\n"},
+        {"", 0, "Missing key: server\nMissing key: email\nMissing key: password\nMissing key: to\n"},
+        {"*server : \"s\"\nemail : \"e\"\npassword : \"p\"\nto : \"t\"\n", 0, "Missing key: server\n"},
+        {"hostid : \"h\"\n" + good, 1, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        int result = -1;
+        EXPECT_EQ(check(row.file.c_str(), 1, &result), row.output);
+        EXPECT_EQ(result, row.result);
+    }
+}
+
+TEST_F(ConfigCheck, ReportAndExitCode) {
+    const std::string header =
+        "loadhawk from the loadhawk authors\n\n"
+        "Important: use ':' as separator. '=' is not supported.\n"
+        "Leading '*' means disable that config item.\n\n";
+    {
+        write_file(kMonitorSettingsFile, kGoodSetup);
+        write_file(kNotifySettingsFile, kGoodEmail);
+        ConsoleCapture console;
+        EXPECT_EQ(run_config_check(), 0);
+        EXPECT_EQ(console.out(), header +
+                                     "Checking loadhawk_setup.txt ...\nOK\n\n"
+                                     "Checking loadhawk_email.txt ...\nOK\n\n"
+                                     "Result: OK\n");
+    }
+    {
+        std::remove(kMonitorSettingsFile);
+        ConsoleCapture console;
+        EXPECT_EQ(run_config_check(), 1);
+        EXPECT_EQ(console.out(), header +
+                                     "Checking loadhawk_setup.txt ...\nFile not found: loadhawk_setup.txt\nFAILED\n\n"
+                                     "Checking loadhawk_email.txt ...\nOK\n\n"
+                                     "Result: FAILED\n");
+    }
+    // the check never rewrites a secret
+    EXPECT_EQ(read_file(kNotifySettingsFile), kGoodEmail);
+}

@@ -1,0 +1,74 @@
+"""-check against good and bad settings files, native and under Wine."""
+import pytest
+
+from conftest import copy_examples, write_file
+
+HEADER = (
+    "loadhawk from the loadhawk authors\n\n"
+    "Important: use ':' as separator. '=' is not supported.\n"
+    "Leading '*' means disable that config item.\n\n"
+)
+
+GOOD_SETUP = (
+    'hostid : "h"\ninterval : "60"\ncpuhighthreshold : "85"\ncpuhighnum : "5"\n'
+    'memhighthreshold : "85"\nmemhighnum : "5"\n'
+)
+GOOD_EMAIL = 'server : "smtp://127.0.0.1:2525"\nemail : "e@x"\npassword : "p"\nto : "t@x"\n'
+
+CASES = {
+    "examples": (None, None, 0,
+                 "Checking loadhawk_setup.txt ...\nOK\n\nChecking loadhawk_email.txt ...\nOK\n\nResult: OK\n"),
+    "both good with CRLF": (GOOD_SETUP.replace("\n", "\r\n"), GOOD_EMAIL.replace("\n", "\r\n"), 0,
+                            "Checking loadhawk_setup.txt ...\nOK\n\n"
+                            "Checking loadhawk_email.txt ...\nOK\n\nResult: OK\n"),
+    "setup missing": ("", GOOD_EMAIL, 1,
+                      "Checking loadhawk_setup.txt ...\nFile not found: loadhawk_setup.txt\nFAILED\n\n"
+                      "Checking loadhawk_email.txt ...\nOK\n\nResult: FAILED\n"),
+    "both bad": (
+        'hostid : "h"\n*cpuhighthreshold = x\ninterval = "60"\ncpuhighthreshold : 85\n'
+        'cpulowthreshold : "5"\n',
+        'server : "s"\nchat_id : "1"\n', 1,
+        "Checking loadhawk_setup.txt ...\n"
+        "Line 3: '=' is not supported, use ':' instead\n"
+        'Line 4: invalid format, expected key : "value"\n'
+        "Missing key: interval\n"
+        "Missing key: cpuhighthreshold (or old cpu_threshold / cputhreshold)\n"
+        "Missing key: cpuhighnum\n"
+        "Missing key: memhighthreshold (or old mem_threshold / memthreshold)\n"
+        "Missing key: memhighnum\n"
+        "CPU LOW config incomplete: cpulownum missing\n"
+        "FAILED\n\n"
+        "Checking loadhawk_email.txt ...\n"
+        "Missing key: email\nMissing key: password\nMissing key: to\n"
+        "Telegram config incomplete: token missing\n"
+        "FAILED\n\nResult: FAILED\n"),
+}
+
+
+@pytest.mark.parametrize("case", sorted(CASES))
+def test_check_reports_each_file(program, workdir, case):
+    setup, email, rc, body = CASES[case]
+    if setup is None:
+        copy_examples(workdir)
+    else:
+        if setup:
+            write_file(workdir, "loadhawk_setup.txt", setup)
+        write_file(workdir, "loadhawk_email.txt", email)
+    before = {p.name: p.read_bytes() for p in workdir.iterdir()}
+    r = program.run("-s", "-check", cwd=workdir)
+    assert (r.rc, r.out, r.err) == (rc, HEADER + body, "")
+    # nothing is written: no secret rewritten, no log, no pid file
+    assert {p.name: p.read_bytes() for p in workdir.iterdir()} == before
+
+
+def test_native_and_windows_agree_on_hostile_bytes(native, windows, workdir):
+    junk = (b"\xef\xbb\xbfhostid : \"h\"\r\n" + b"x" * 3000 + b"\n" + b"a\x00b : \"c\"\n"
+            + b"interval : \"1\"\rcpuhighnum : \"2\"\r" + b"\x1a memhighnum : \"5\"\n"
+            + b"\xff\xfe = \"\xfa\"\n")
+    (workdir / "loadhawk_setup.txt").write_bytes(junk)
+    (workdir / "loadhawk_email.txt").write_bytes(b"*" * 2000 + b"\n" + GOOD_EMAIL.encode())
+    a = native.run("-check", cwd=workdir)
+    b = windows.run("-check", cwd=workdir)
+    assert (a.rc, a.out, a.err) == (b.rc, b.out, b.err)
+    assert a.rc == 1
+    assert "Line 2: invalid format" in a.out
