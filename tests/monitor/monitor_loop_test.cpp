@@ -1,0 +1,114 @@
+#include "monitor/monitor_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "control/silent_mode.h"
+#include "support/monitor_support.h"
+#include "support/test_support.h"
+
+namespace {
+const std::string kWaitLine =
+    "\nWait 60 seconds for next time check .....\n"
+    "========================================================================\n";
+}  // namespace
+
+using MonitorCycle = InTempDir;
+
+TEST_F(MonitorCycle, OverlappingThresholdsCountIndependentlyInMonitorOrder) {
+    // CPU HIGH 1 and CPU LOW 100 both hold in every cycle; MEM HIGH and LOW too
+    MonitorSettings settings = quiet_settings();
+    settings.cpu_high = {1, 2};
+    settings.cpu_low = {100, 2};
+    settings.mem_high = {0, 3};
+    settings.mem_low = {100, 1};
+    settings.cpu_high_enabled = settings.cpu_low_enabled = 1;
+    settings.mem_high_enabled = settings.mem_low_enabled = 1;
+    const NotifySettings notify = no_channels();
+    MonitorRun run{};
+    std::size_t offset = 0;
+
+    const Sample first = test_sample(50.0, 50, 60);
+    {
+        ConsoleCapture console;
+        run_monitor_cycle(&first, &settings, &notify, &run);
+        EXPECT_EQ(console.out(),
+                  "CPU Usage >= 1% count [1] of [2]\n"
+                  "CPU Usage <= 100% count [1] of [2]\n"
+                  "MEMORY Usage >= 0% count [1] of [3]\n"
+                  "MEMORY Usage <= 100% count [1] of [1]\n" + kWaitLine);
+    }
+    EXPECT_EQ(read_new_log(&offset),
+              std::string("CPU Usage >= 1% count [1] of [2] TOP1- ") + kCpuList + "\n" +
+                  "CPU Usage <= 100% count [1] of [2] TOP1- " + kCpuList + "\n" +
+                  "MEMORY Usage >= 0% count [1] of [3] TOP1- " + kMemList + "\n" +
+                  "MEMORY Usage <= 100% count [1] of [1] TOP1- " + kMemList + "\n" +
+                  "***Alert sending :2026-03-07 04:05:09 web1 MEM now 60% <= 100% for consecutive 1 times\n");
+
+    // second cycle: both CPU monitors fire, each count line before its own notice
+    const Sample second = test_sample(75.5, 76, 61);
+    {
+        ConsoleCapture console;
+        run_monitor_cycle(&second, &settings, &notify, &run);
+        EXPECT_EQ(console.out(),
+                  "CPU Usage >= 1% count [2] of [2]\n"
+                  "CPU Usage <= 100% count [2] of [2]\n"
+                  "MEMORY Usage >= 0% count [2] of [3]\n"
+                  "MEMORY Usage <= 100% Still LOW (alert already sent)\n" + kWaitLine);
+    }
+    EXPECT_EQ(read_new_log(&offset),
+              std::string("CPU Usage >= 1% count [2] of [2] TOP1- ") + kCpuList + "\n" +
+                  "***Alert sending :2026-03-07 04:05:09 web1 CPU now 75.5% >= 1% for consecutive 2 times\n" +
+                  "CPU Usage <= 100% count [2] of [2] TOP1- " + kCpuList + "\n" +
+                  "***Alert sending :2026-03-07 04:05:09 web1 CPU now 75.5% <= 100% for consecutive 2 times\n" +
+                  "MEMORY Usage >= 0% count [2] of [3] TOP1- " + kMemList + "\n" +
+                  "MEMORY Usage <= 100% Still LOW (alert already sent) TOP1- " + kMemList + "\n");
+    EXPECT_EQ(run.cpu_high.alerted, 1);
+    EXPECT_EQ(run.cpu_low.alerted, 1);
+    EXPECT_EQ(run.mem_high.alerted, 0);
+    EXPECT_EQ(run.mem_high.consecutive, 2);
+}
+
+TEST_F(MonitorCycle, WaitLineShowsTheIntervalAndSilentModePrintsNothing) {
+    MonitorSettings settings = quiet_settings();
+    settings.interval = 1;
+    settings.cpu_low = {100, 5};
+    settings.cpu_low_enabled = 1;
+    const NotifySettings notify = no_channels();
+    MonitorRun run{};
+    run.remembered_day = 7;
+    const Sample sample = test_sample(3.0, 3, 40);
+    {
+        ConsoleCapture console;
+        run_monitor_cycle(&sample, &settings, &notify, &run);
+        EXPECT_EQ(console.out(),
+                  "CPU Usage <= 100% count [1] of [5]\n"
+                  "\nWait 1 seconds for next time check .....\n"
+                  "========================================================================\n");
+    }
+    set_silent_mode(true);
+    {
+        ConsoleCapture console;
+        run_monitor_cycle(&sample, &settings, &notify, &run);
+        EXPECT_EQ(console.out(), "");
+        EXPECT_EQ(console.err(), "");
+    }
+    set_silent_mode(false);
+    std::size_t offset = 0;
+    const std::string line = std::string(" TOP1- ") + kCpuList + "\n";
+    EXPECT_EQ(read_new_log(&offset), "CPU Usage <= 100% count [1] of [5]" + line +
+                                         "CPU Usage <= 100% count [2] of [5]" + line);
+    EXPECT_EQ(run.remembered_day, 7);
+}
+
+TEST_F(MonitorCycle, AllMonitorsOffLeavesOnlyTheWaitLine) {
+    const MonitorSettings settings = quiet_settings();
+    const NotifySettings notify = no_channels();
+    MonitorRun run{};
+    const Sample sample = test_sample(100.0, 100, 100);
+    ConsoleCapture console;
+    for (int i = 0; i < 3; ++i) run_monitor_cycle(&sample, &settings, &notify, &run);
+    EXPECT_EQ(console.out(), kWaitLine + kWaitLine + kWaitLine);
+    EXPECT_FALSE(file_exists("loadhawk_log.txt"));
+}

@@ -1,0 +1,50 @@
+#include "support/monitor_support.h"
+
+#include <regex>
+
+#include "control/event_log.h"
+#include "support/test_support.h"
+
+Sample test_sample(double cpu_percent, int cpu_rounded, int mem_load) {
+    Sample s{};
+    s.cpu_percent = cpu_percent;
+    s.cpu_rounded = cpu_rounded;
+    s.mem_load = mem_load;
+    s.cpu_top_text.assign(kCpuList);
+    s.mem_top_text.assign(kMemList);
+    s.timestamp.assign(kCycleTime);
+    return s;
+}
+
+MonitorSettings quiet_settings() {
+    MonitorSettings s{};
+    s.hostid.assign("web1");
+    s.interval = 60;
+    s.cpu_high = {85, 5};
+    s.cpu_low = {10, 50};
+    s.mem_high = {85, 5};
+    s.mem_low = {10, 50};
+    return s;
+}
+
+NotifySettings no_channels() { return NotifySettings{}; }
+
+std::string read_new_log(std::size_t* offset) {
+    const std::string all = read_file(kLogFileName);
+    const std::string fresh = all.size() > *offset ? all.substr(*offset) : std::string();
+    *offset = all.size();
+    // an entry starts with "YYYY-MM-DD hh:mm:ss " at the start of a line; the
+    // lines of a list in the same entry start with "TOP"
+    static const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )");
+    std::string messages;
+    std::size_t pos = 0;
+    while (pos < fresh.size()) {
+        std::size_t end = fresh.find('\n', pos);
+        end = end == std::string::npos ? fresh.size() : end + 1;
+        std::string line = fresh.substr(pos, end - pos);
+        if (line.size() >= 20 && std::regex_match(line.substr(0, 20), stamp)) line.erase(0, 20);
+        messages += line;
+        pos = end;
+    }
+    return messages;
+}

@@ -1,0 +1,28 @@
+// Helpers of the monitor tests: a sample with known lists, settings with
+// every monitor switched off, and the log read back without timestamps.
+#pragma once
+
+#include <string>
+
+#include "config/monitor_settings.h"
+#include "config/notify_settings.h"
+#include "sampling/sample.h"
+
+constexpr const char* kCpuList =
+    "TOP1- PID: 11 CPU_TIME: 50.0 sec COMMAND: busy\n"
+    "TOP2- PID: 12 CPU_TIME: 3.0 sec COMMAND: sh\n";
+constexpr const char* kMemList = "TOP1- PID: 21 %MEM: 40.0 COMMAND: big\n";
+constexpr const char* kCycleTime = "2026-03-07 04:05:09";
+
+// A sample stamped kCycleTime with kCpuList and kMemList; the figures are the caller's.
+Sample test_sample(double cpu_percent, int cpu_rounded, int mem_load);
+
+// Host "web1", interval 60, every monitor off.
+MonitorSettings quiet_settings();
+
+// No channel enabled: a notice is only logged.
+NotifySettings no_channels();
+
+// Reads the event log from `*offset` on and moves `*offset` to its end.
+// The timestamp in front of each entry is removed, so only messages remain.
+std::string read_new_log(std::size_t* offset);
