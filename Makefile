@@ -11,13 +11,14 @@ SANITIZE := $(BUILD)/sanitize
 FUZZ_SECONDS ?= 600
 SANITIZER_LOGS := $(abspath $(BUILD))/sanitizer-logs
 RUNDIR  := $(BUILD)/run
+PACKAGES := $(abspath $(BUILD))/packages
 WINE    := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
 export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps native release windows sanitize wineprefix fuzz clean
+.PHONY: all run test deps native release windows sanitize wineprefix fuzz package clean
 
 all: native
 
@@ -47,6 +48,12 @@ sanitize:
 fuzz: sanitize
 	tests/fuzz/run-fuzzers $(SANITIZE) $(FUZZ_SECONDS)
 
+# the .deb (from the Release build) and the Windows zip
+package: release windows
+	cd $(RELEASE) && cpack -G DEB -B $(PACKAGES)
+	cd $(WIN64) && cpack -G ZIP -B $(PACKAGES)
+	@ls $(PACKAGES)/*.deb $(PACKAGES)/*.zip
+
 # a private Wine prefix under the build folder, made once before the tests
 wineprefix:
 	@mkdir -p $(WINEPREFIX)
@@ -63,9 +70,10 @@ run: release
 	cd $(RUNDIR) && ../release/loadhawk
 
 test: deps
-	$(MAKE) native windows sanitize
+	$(MAKE) native windows sanitize package
 	$(MAKE) wineprefix
 	cd $(NATIVE) && LOADHAWK_WIN_EXE=$(abspath $(WIN64))/loadhawk.exe LOADHAWK_REQUIRE_WINDOWS=1 \
+	    LOADHAWK_PACKAGES=$(PACKAGES) \
 	    ctest --output-on-failure -j $(JOBS); rc=$$?; $(WINESERVER) -k >/dev/null 2>&1; exit $$rc
 	rm -rf $(SANITIZER_LOGS) && mkdir -p $(SANITIZER_LOGS)
 	cd $(SANITIZE) && LOADHAWK_SANITIZER_LOG_DIR=$(SANITIZER_LOGS) \
