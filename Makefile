@@ -7,14 +7,18 @@ JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 NATIVE  := $(BUILD)/native
 RELEASE := $(BUILD)/release
 WIN64   := $(BUILD)/win64
+SANITIZE := $(BUILD)/sanitize
+FUZZ_SECONDS ?= 600
+SANITIZER_LOGS := $(abspath $(BUILD))/sanitizer-logs
 RUNDIR  := $(BUILD)/run
+PACKAGES := $(abspath $(BUILD))/packages
 WINE    := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
 export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps native release windows wineprefix clean
+.PHONY: all run test deps native release windows sanitize wineprefix fuzz package clean
 
 all: native
 
@@ -34,12 +38,29 @@ windows:
 	      -DCMAKE_BUILD_TYPE=Release -DLOADHAWK_WERROR=ON
 	cmake --build $(WIN64) -j $(JOBS)
 
+# clang with AddressSanitizer, UndefinedBehaviorSanitizer (leak detection on)
+# and the libFuzzer targets
+sanitize:
+	CC=clang CXX=clang++ cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOADHAWK_WERROR=ON \
+	      -DLOADHAWK_SANITIZE=ON -DLOADHAWK_FUZZ=ON
+	cmake --build $(SANITIZE) -j $(JOBS)
+
+fuzz: sanitize
+	tests/fuzz/run-fuzzers $(SANITIZE) $(FUZZ_SECONDS)
+
+# the .deb (from the Release build) and the Windows zip
+package: release windows
+	cd $(RELEASE) && cpack -G DEB -B $(PACKAGES)
+	cd $(WIN64) && cpack -G ZIP -B $(PACKAGES)
+	@ls $(PACKAGES)/*.deb $(PACKAGES)/*.zip
+
 # a private Wine prefix under the build folder, made once before the tests
 wineprefix:
 	@mkdir -p $(WINEPREFIX)
+	@# one persistent wineserver for the whole run (each Wine start then takes
+	@# milliseconds); it fails harmlessly when one already serves this prefix
+	@$(WINESERVER) -p 2>/dev/null || true
 	@$(WINE) cmd.exe /c exit 0 >/dev/null 2>&1 || { echo "loadhawk: Wine cannot start" >&2; exit 1; }
-	@# one persistent wineserver for the whole run: each Wine start then takes milliseconds
-	@$(WINESERVER) -p
 
 run: release
 	@mkdir -p $(RUNDIR)
@@ -49,10 +70,18 @@ run: release
 	cd $(RUNDIR) && ../release/loadhawk
 
 test: deps
-	$(MAKE) native windows
+	$(MAKE) native windows sanitize package
 	$(MAKE) wineprefix
 	cd $(NATIVE) && LOADHAWK_WIN_EXE=$(abspath $(WIN64))/loadhawk.exe LOADHAWK_REQUIRE_WINDOWS=1 \
+	    LOADHAWK_PACKAGES=$(PACKAGES) \
 	    ctest --output-on-failure -j $(JOBS); rc=$$?; $(WINESERVER) -k >/dev/null 2>&1; exit $$rc
+	rm -rf $(SANITIZER_LOGS) && mkdir -p $(SANITIZER_LOGS)
+	cd $(SANITIZE) && LOADHAWK_SANITIZER_LOG_DIR=$(SANITIZER_LOGS) \
+	    ASAN_OPTIONS=detect_leaks=1:log_path=$(SANITIZER_LOGS)/asan \
+	    UBSAN_OPTIONS=print_stacktrace=1:log_path=$(SANITIZER_LOGS)/ubsan \
+	    ctest --output-on-failure -j $(JOBS)
+	@if [ -n "$$(ls -A $(SANITIZER_LOGS))" ]; then cat $(SANITIZER_LOGS)/*; exit 1; fi
+	tests/fuzz/run-fuzzers $(SANITIZE) 20
 
 clean:
 	rm -rf $(BUILD)

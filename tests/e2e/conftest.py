@@ -193,3 +193,20 @@ def wait_for(predicate, timeout=20.0, step=0.1):
             return True
         time.sleep(step)
     return bool(predicate())
+
+
+@pytest.fixture(autouse=True)
+def sanitizer_reports():
+    """With a sanitizer build, any report written during a test fails it."""
+    directory = os.environ.get("LOADHAWK_SANITIZER_LOG_DIR")
+    if not directory:
+        yield
+        return
+    path = pathlib.Path(directory)
+    path.mkdir(parents=True, exist_ok=True)
+    before = set(path.iterdir())
+    yield
+    reports = sorted(set(path.iterdir()) - before)
+    if reports:
+        text = "\n".join(p.read_text(errors="replace") for p in reports)
+        pytest.fail(f"sanitizer report:\n{text}")
