@@ -1,0 +1,92 @@
+// This program's own identity, other processes' liveness, termination and
+// the detached background copy, on Windows.
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace plat {
+
+namespace {
+
+// Closes the handle it owns when it goes out of scope.
+struct WinHandle {
+    HANDLE h;
+    ~WinHandle() {
+        if (h != nullptr) CloseHandle(h);
+    }
+};
+
+// The file name after the last path separator.
+const char* base_name(const char* path) {
+    const char* base = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') base = p + 1;
+    }
+    return base;
+}
+
+// The full path of this program's executable file; false when the path does
+// not fit into MAX_PATH characters.
+bool module_path(char* path, DWORD cap) {
+    const DWORD length = GetModuleFileNameA(nullptr, path, cap);
+    return length > 0 && length < cap;
+}
+
+}  // namespace
+
+std::uint32_t own_pid() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
+
+bool own_path(TextBuffer out) {
+    text_copy(out, "");
+    char path[MAX_PATH];
+    if (!module_path(path, MAX_PATH)) return false;
+    text_copy(out, path);
+    return true;
+}
+
+bool is_live_loadhawk(std::uint32_t pid) {
+    if (pid == 0) return false;
+    WinHandle process{OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid))};
+    if (process.h == nullptr) return false;
+    DWORD exit_code = 0;
+    if (!GetExitCodeProcess(process.h, &exit_code) || exit_code != STILL_ACTIVE) return false;
+    // the same image name as ours, in any letter case: a pid reused by
+    // another program is no monitor
+    char theirs[MAX_PATH];
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameA(process.h, 0, theirs, &size)) return false;
+    char ours[MAX_PATH];
+    if (!module_path(ours, MAX_PATH)) return false;
+    return lstrcmpiA(base_name(theirs), base_name(ours)) == 0;
+}
+
+bool terminate_process(std::uint32_t pid) {
+    WinHandle process{OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid))};
+    if (process.h == nullptr) return false;
+    // the outcome of the termination call itself is not examined
+    (void)TerminateProcess(process.h, 0);
+    return true;
+}
+
+bool start_detached_copy() {
+    char path[MAX_PATH];
+    if (!module_path(path, MAX_PATH)) return false;
+    char command[2048];
+    text_format(TextBuffer{command, sizeof command}, "\"%s\" -s", path);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, DETACHED_PROCESS | CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
+}  // namespace plat

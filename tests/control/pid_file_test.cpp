@@ -1,0 +1,180 @@
+#include "control/pid_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "control/monitor_run.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace {
+
+// A child process that the test ends by pid, also when an assertion fails.
+class Child {
+public:
+    // kind "twin": a copy of this test program (same process name) that waits;
+    // "sleep": the sleep program; "zombie": a copy that ends at once and is not reaped
+    explicit Child(const std::string& kind) {
+        // closed on exec: end-of-file tells the parent that exec has replaced the name
+        int exec_done[2];
+        if (pipe2(exec_done, O_CLOEXEC) != 0) exec_done[0] = exec_done[1] = -1;
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (kind == "sleep") {
+                execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            if (kind == "zombie") _exit(0);
+            for (;;) pause();
+        }
+        if (kind == "zombie") {
+            // wait until it has ended, without reaping it
+            siginfo_t info{};
+            waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT);
+        }
+        close(exec_done[1]);
+        if (kind == "sleep") {
+            char byte;
+            while (read(exec_done[0], &byte, 1) > 0) {
+            }
+        }
+        close(exec_done[0]);
+    }
+    ~Child() { end(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+    void end() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_;
+};
+
+std::string own_pid_line() { return std::to_string(plat::own_pid()) + "\n"; }
+
+}  // namespace
+
+TEST(PidText, FirstNumberAsPercentLuReadsIt) {
+    struct Row {
+        const char* text;
+        std::uint64_t pid;
+    };
+    const Row rows[] = {
+        {"1234\n", 1234},
+        {"1234\r\n", 1234},
+        {" \t\r\n 77 trailing words", 77},
+        {"12abc", 12},
+        {"+9", 9},
+        {"0\n", 0},
+        {"-0", 0},
+        {"", 0},
+        {"abc 12", 0},
+        {"- 5", 0},
+        {"-5", UINT64_MAX},
+        {"18446744073709551615", UINT64_MAX},
+        {"18446744073709551616", UINT64_MAX},
+        {"99999999999999999999999999", UINT64_MAX},
+        {"4294967296", 4294967296ULL},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(parse_pid_text(row.text), row.pid);
+    }
+    EXPECT_EQ(parse_pid_text(nullptr), 0u);
+}
+
+TEST(Liveness, LiveLoadhawkIsAliveAndOfOurName) {
+    // this very process is alive and has our name
+    EXPECT_TRUE(plat::is_live_loadhawk(plat::own_pid()));
+    Child twin("twin");
+    EXPECT_TRUE(plat::is_live_loadhawk(static_cast<std::uint32_t>(twin.pid())));
+    EXPECT_TRUE(monitor_is_live(static_cast<std::uint64_t>(twin.pid())));
+    twin.end();
+    EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(twin.pid())));
+
+    Child sleeper("sleep");
+    EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(sleeper.pid())));
+    Child zombie("zombie");
+    EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(zombie.pid())));
+
+    EXPECT_FALSE(plat::is_live_loadhawk(0));
+    // beyond pid_t: never handed to kill(), where -1 means every process
+    EXPECT_FALSE(plat::is_live_loadhawk(4294967295u));
+    EXPECT_FALSE(plat::is_live_loadhawk(2147483648u));
+    EXPECT_FALSE(monitor_is_live(UINT64_MAX));
+    EXPECT_FALSE(monitor_is_live(4294967296ULL + plat::own_pid()));
+    // the pid of this very process is no other monitor
+    EXPECT_FALSE(monitor_is_live(plat::own_pid()));
+}
+
+using PidGuard = InTempDir;
+
+TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
+    Child sleeper("sleep");
+    Child gone("twin");
+    const std::string gone_pid = std::to_string(gone.pid());
+    gone.end();
+    struct Row {
+        const char* why;
+        bool exists;
+        std::string content;
+    };
+    const Row rows[] = {
+        {"no pid file", false, ""},
+        {"empty file", true, ""},
+        {"zero", true, "0\n"},
+        {"garbage", true, "not a pid\n"},
+        {"stale pid of an ended process", true, gone_pid + "\n"},
+        {"pid of a live unrelated program", true, std::to_string(sleeper.pid()) + "\r\n"},
+        {"our own pid, left by an earlier run", true, own_pid_line()},
+        {"negative", true, "-42\n"},
+        {"beyond 32 bits", true, "4294967297\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        (void)plat::delete_file(kPidFileName);
+        if (row.exists) write_file(kPidFileName, row.content);
+        EXPECT_EQ(take_pid_file(), PidFileTake::taken);
+        EXPECT_EQ(read_file(kPidFileName), own_pid_line());
+    }
+    // the unrelated program was left alone
+    EXPECT_EQ(kill(sleeper.pid(), 0), 0);
+}
+
+TEST_F(PidGuard, LiveLoadhawkKeepsItsPidFile) {
+    Child twin("twin");
+    const std::string content = std::to_string(twin.pid()) + "\n";
+    write_file(kPidFileName, content);
+    EXPECT_EQ(take_pid_file(), PidFileTake::already_running);
+    EXPECT_EQ(read_file(kPidFileName), content);
+    EXPECT_EQ(recorded_pid(), static_cast<std::uint64_t>(twin.pid()));
+}
+
+TEST_F(PidGuard, UnwritablePidFileIsReported) {
+    // root may write anywhere; a directory in the file's place stops everyone
+    ASSERT_EQ(mkdir(kPidFileName, 0700), 0);
+    EXPECT_EQ(recorded_pid(), 0u);
+    EXPECT_EQ(take_pid_file(), PidFileTake::unwritable);
+    EXPECT_EQ(rmdir(kPidFileName), 0);
+}
+
+TEST_F(PidGuard, RemovalDeletesTheFile) {
+    ASSERT_TRUE(write_pid_file());
+    EXPECT_EQ(recorded_pid(), plat::own_pid());
+    remove_pid_file();
+    EXPECT_FALSE(file_exists(kPidFileName));
+    EXPECT_EQ(recorded_pid(), 0u);
+}
