@@ -2,66 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <signal.h>
 
 #include <string>
 
 #include "control/monitor_run.h"
 #include "platform/platform.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 
 namespace {
-
-// A child process that the test ends by pid, also when an assertion fails.
-class Child {
-public:
-    // kind "twin": a copy of this test program (same process name) that waits;
-    // "sleep": the sleep program; "zombie": a copy that ends at once and is not reaped
-    explicit Child(const std::string& kind) {
-        // closed on exec: end-of-file tells the parent that exec has replaced the name
-        int exec_done[2];
-        if (pipe2(exec_done, O_CLOEXEC) != 0) exec_done[0] = exec_done[1] = -1;
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (kind == "sleep") {
-                execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            if (kind == "zombie") _exit(0);
-            for (;;) pause();
-        }
-        if (kind == "zombie") {
-            // wait until it has ended, without reaping it
-            siginfo_t info{};
-            waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT);
-        }
-        close(exec_done[1]);
-        if (kind == "sleep") {
-            char byte;
-            while (read(exec_done[0], &byte, 1) > 0) {
-            }
-        }
-        close(exec_done[0]);
-    }
-    ~Child() { end(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t pid() const { return pid_; }
-    void end() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_;
-};
 
 std::string own_pid_line() { return std::to_string(plat::own_pid()) + "\n"; }
 
@@ -99,15 +50,16 @@ TEST(PidText, FirstNumberAsPercentLuReadsIt) {
 TEST(Liveness, LiveLoadhawkIsAliveAndOfOurName) {
     // this very process is alive and has our name
     EXPECT_TRUE(plat::is_live_loadhawk(plat::own_pid()));
-    Child twin("twin");
+    Child twin(Child::Kind::twin);
     EXPECT_TRUE(plat::is_live_loadhawk(static_cast<std::uint32_t>(twin.pid())));
     EXPECT_TRUE(monitor_is_live(static_cast<std::uint64_t>(twin.pid())));
+    const auto ended = static_cast<std::uint32_t>(twin.pid());
     twin.end();
-    EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(twin.pid())));
+    EXPECT_FALSE(plat::is_live_loadhawk(ended));
 
-    Child sleeper("sleep");
+    Child sleeper(Child::Kind::sleep);
     EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(sleeper.pid())));
-    Child zombie("zombie");
+    Child zombie(Child::Kind::zombie);
     EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(zombie.pid())));
 
     EXPECT_FALSE(plat::is_live_loadhawk(0));
@@ -123,8 +75,8 @@ TEST(Liveness, LiveLoadhawkIsAliveAndOfOurName) {
 using PidGuard = InTempDir;
 
 TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
-    Child sleeper("sleep");
-    Child gone("twin");
+    Child sleeper(Child::Kind::sleep);
+    Child gone(Child::Kind::twin);
     const std::string gone_pid = std::to_string(gone.pid());
     gone.end();
     struct Row {
@@ -155,7 +107,7 @@ TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
 }
 
 TEST_F(PidGuard, LiveLoadhawkKeepsItsPidFile) {
-    Child twin("twin");
+    Child twin(Child::Kind::twin);
     const std::string content = std::to_string(twin.pid()) + "\n";
     write_file(kPidFileName, content);
     EXPECT_EQ(take_pid_file(), PidFileTake::already_running);
