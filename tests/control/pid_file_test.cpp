@@ -9,7 +9,7 @@
 
 #include "control/monitor_run.h"
 #include "platform/platform.h"
-#include "support/child_process.h"
+#include "support/liveness_child.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "support/child_process.h"
+#include "support/liveness_child.h"
 
 #include <fcntl.h>
 #include <signal.h>
