@@ -8,13 +8,14 @@ NATIVE  := $(BUILD)/native
 RELEASE := $(BUILD)/release
 WIN64   := $(BUILD)/win64
 RUNDIR  := $(BUILD)/run
+BENCHDIR := $(BUILD)/bench
 WINE    := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
 export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps native release windows wineprefix clean
+.PHONY: all run test deps native release windows wineprefix bench-sampling clean
 
 all: native
 
@@ -53,6 +54,14 @@ test: deps
 	$(MAKE) wineprefix
 	cd $(NATIVE) && LOADHAWK_WIN_EXE=$(abspath $(WIN64))/loadhawk.exe LOADHAWK_REQUIRE_WINDOWS=1 \
 	    ctest --output-on-failure -j $(JOBS); rc=$$?; $(WINESERVER) -k >/dev/null 2>&1; exit $$rc
+
+# the sampling benchmark (Google Benchmark): one cycle's walks and renders
+# with 0, 500 and 2000 extra idle processes
+bench-sampling:
+	cmake -S . -B $(BENCHDIR) -DCMAKE_BUILD_TYPE=Release -DLOADHAWK_TESTS=OFF -DLOADHAWK_BENCH=ON \
+	      -DLOADHAWK_WERROR=ON
+	cmake --build $(BENCHDIR) -j $(JOBS) --target sampling_bench
+	$(BENCHDIR)/sampling_bench
 
 clean:
 	rm -rf $(BUILD)
