@@ -12,44 +12,49 @@
 #include "support/test_support.h"
 
 TEST(CycleReport, ExactText) {
-    Sample sample{};
-    sample.timestamp.assign("2026-03-07 04:05:09");
-    sample.cpu_percent = 42.26;
-    sample.mem_load = 63;
-    sample.total_mb = 16000;
-    sample.avail_mb = 5920;
-    sample.cpu_top_text.assign("TOP1- PID: 7 CPU_TIME: 3.0 sec COMMAND: a\n");
-    sample.mem_top_text.assign("TOP1- PID: 7 %MEM: 1.5 COMMAND: a\nTOP2- PID: 9 %MEM: 1.0 COMMAND: b\n");
-    ConsoleCapture capture;
-    print_cycle_report(sample);
-    EXPECT_EQ(capture.out(),
-              "2026-03-07 04:05:09\n"
-              "\n"
-              "CPU Usage: 42.3%\n"
-              "TOP1- PID: 7 CPU_TIME: 3.0 sec COMMAND: a\n"
-              "\n"
-              "MEM Usage: 63% (total 16000 MB, avail 5920 MB)\n"
-              "TOP1- PID: 7 %MEM: 1.5 COMMAND: a\n"
-              "TOP2- PID: 9 %MEM: 1.0 COMMAND: b\n"
-              "\n");
-    EXPECT_EQ(capture.err(), "");
-}
-
-TEST(CycleReport, FailedMemoryQueryShowsZeros) {
-    Sample sample{};
-    sample.timestamp.assign("2026-12-31 23:59:59");
-    sample.cpu_percent = 100.0;
-    sample.cpu_top_text.assign("TOP1- PID: 0 CPU_TIME: 0.0 sec COMMAND: ?\n");
-    sample.mem_top_text.assign("TOP1- PID: 0 %MEM: 0.0 COMMAND: ?\n");
-    sample.total_mb = 0x10000000000ull;  // totals beyond 32 bits print whole
-    ConsoleCapture capture;
-    print_cycle_report(sample);
-    EXPECT_EQ(capture.out(),
-              "2026-12-31 23:59:59\n\n"
-              "CPU Usage: 100.0%\n"
-              "TOP1- PID: 0 CPU_TIME: 0.0 sec COMMAND: ?\n\n"
-              "MEM Usage: 0% (total 1099511627776 MB, avail 0 MB)\n"
-              "TOP1- PID: 0 %MEM: 0.0 COMMAND: ?\n\n");
+    struct Row {
+        const char* what;
+        Sample sample;
+        const char* expected;
+    };
+    Row rows[] = {
+        {"a cycle", {}, "2026-03-07 04:05:09\n"
+                        "\n"
+                        "CPU Usage: 42.3%\n"
+                        "TOP1- PID: 7 CPU_TIME: 3.0 sec COMMAND: a\n"
+                        "\n"
+                        "MEM Usage: 63% (total 16000 MB, avail 5920 MB)\n"
+                        "TOP1- PID: 7 %MEM: 1.5 COMMAND: a\n"
+                        "TOP2- PID: 9 %MEM: 1.0 COMMAND: b\n"
+                        "\n"},
+        // a failed memory query; totals beyond 32 bits print whole
+        {"no memory figures", {}, "2026-12-31 23:59:59\n\n"
+                                  "CPU Usage: 100.0%\n"
+                                  "TOP1- PID: 0 CPU_TIME: 0.0 sec COMMAND: ?\n\n"
+                                  "MEM Usage: 0% (total 1099511627776 MB, avail 0 MB)\n"
+                                  "TOP1- PID: 0 %MEM: 0.0 COMMAND: ?\n\n"},
+    };
+    Sample& cycle = rows[0].sample;
+    cycle.timestamp.assign("2026-03-07 04:05:09");
+    cycle.cpu_percent = 42.26;
+    cycle.mem_load = 63;
+    cycle.total_mb = 16000;
+    cycle.avail_mb = 5920;
+    cycle.cpu_top_text.assign("TOP1- PID: 7 CPU_TIME: 3.0 sec COMMAND: a\n");
+    cycle.mem_top_text.assign("TOP1- PID: 7 %MEM: 1.5 COMMAND: a\nTOP2- PID: 9 %MEM: 1.0 COMMAND: b\n");
+    Sample& empty = rows[1].sample;
+    empty.timestamp.assign("2026-12-31 23:59:59");
+    empty.cpu_percent = 100.0;
+    empty.cpu_top_text.assign("TOP1- PID: 0 CPU_TIME: 0.0 sec COMMAND: ?\n");
+    empty.mem_top_text.assign("TOP1- PID: 0 %MEM: 0.0 COMMAND: ?\n");
+    empty.total_mb = 0x10000000000ull;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ConsoleCapture capture;
+        print_cycle_report(row.sample);
+        EXPECT_EQ(capture.out(), row.expected);
+        EXPECT_EQ(capture.err(), "");
+    }
 }
 
 namespace {
