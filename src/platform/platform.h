@@ -59,13 +59,20 @@ struct ProcessEntry {
     std::uint64_t cpu_time;     // kernel + user time in 100-ns units; filled by a cpu_time walk
 };
 
+// Room inside a walk for a backend's own state, so a walk needs no heap:
+// the POSIX backend keeps its /proc directory descriptor and a block of
+// directory entries here; the Win32 backend needs only `handle`.
+constexpr std::size_t kProcessWalkStateCap = 8192;
+
 // One walk over a fresh list of all processes (a toolhelp snapshot, a /proc
 // directory stream). Open it with process_walk_begin, read with
 // process_walk_next until it returns false, close it with process_walk_end.
+// A walk that failed to begin yields no process and may still be ended.
 struct ProcessWalk {
     void* handle;
     ProcessMeasure measure;
     bool started;
+    alignas(16) unsigned char state[kProcessWalkStateCap];
 };
 
 [[nodiscard]] bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure);
