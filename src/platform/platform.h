@@ -151,6 +151,24 @@ private:
     alignas(16) unsigned char storage_[64];
 };
 
+// An exclusive lock that every copy of the program working in the same
+// directory sees: a lock on the file `path` (created when missing and left
+// in place), taken with flock / LockFileEx. It ends with file_lock_release,
+// or with the process.
+struct FileLock {
+    std::intptr_t handle;  // descriptor or HANDLE; -1 when not held
+};
+enum class FileLockResult {
+    held,         // the lock is ours
+    busy,         // another holder kept it for the whole wait
+    unavailable,  // the lock file cannot be opened or locked
+};
+// Waits at most `timeout_ms` for the lock. *out is not held unless the
+// result is `held`.
+[[nodiscard]] FileLockResult file_lock_acquire(const char* path, std::uint32_t timeout_ms,
+                                               FileLock* out);
+void file_lock_release(FileLock* lock);
+
 class LockGuard {
 public:
     explicit LockGuard(Lock& lock) : lock_(lock) { lock_.enter(); }
