@@ -12,13 +12,14 @@ FUZZ_SECONDS ?= 600
 SANITIZER_LOGS := $(abspath $(BUILD))/sanitizer-logs
 RUNDIR  := $(BUILD)/run
 PACKAGES := $(abspath $(BUILD))/packages
+BENCHDIR := $(BUILD)/bench
 WINE    := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
 export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps native release windows sanitize wineprefix fuzz package clean
+.PHONY: all run test deps native release windows sanitize wineprefix fuzz package bench-sampling clean
 
 all: native
 
@@ -82,6 +83,14 @@ test: deps
 	    ctest --output-on-failure -j $(JOBS)
 	@if [ -n "$$(ls -A $(SANITIZER_LOGS))" ]; then cat $(SANITIZER_LOGS)/*; exit 1; fi
 	tests/fuzz/run-fuzzers $(SANITIZE) 20
+
+# the sampling benchmark (Google Benchmark): one cycle's walks and renders
+# with 0, 500 and 2000 extra idle processes
+bench-sampling:
+	cmake -S . -B $(BENCHDIR) -DCMAKE_BUILD_TYPE=Release -DLOADHAWK_TESTS=OFF -DLOADHAWK_BENCH=ON \
+	      -DLOADHAWK_WERROR=ON
+	cmake --build $(BENCHDIR) -j $(JOBS) --target sampling_bench
+	$(BENCHDIR)/sampling_bench
 
 clean:
 	rm -rf $(BUILD)

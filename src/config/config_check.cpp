@@ -9,6 +9,8 @@
 #include "config/notify_settings.h"
 #include "control/banner.h"
 #include "control/console.h"
+#include "notify/command_line.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -59,6 +61,24 @@ int flag_of(const char* key, int kind) {
         }
     }
     return -1;
+}
+
+// Why a notification setting's value cannot reach curl safely through this
+// platform's command interpreter, or null when it can (or the key is not
+// one that goes into a command line).
+const char* unsafe_value(const char* key, const char* value) {
+    const plat::Interpreter kind = plat::interpreter();
+    if (std::strcmp(key, "server") == 0) return value[0] != '\0' ? server_value_problem(value) : nullptr;
+    if (std::strcmp(key, "to") == 0 || std::strcmp(key, "iamalive") == 0) return recipient_list_problem(value, kind);
+    if (std::strcmp(key, "telegram_api") == 0) return value[0] != '\0' ? telegram_api_problem(value, kind) : nullptr;
+    if (std::strcmp(key, "password") == 0) {
+        // the plain form is what goes on the command line
+        FixedText<128> plain;
+        if (unscramble_secret(value, plain.buf, plain.capacity) == 0) plain.assign(value);
+        return quoted_value_problem(plain.c_str(), kind);
+    }
+    if (std::strcmp(key, "email") == 0 || std::strcmp(key, "from") == 0) return quoted_value_problem(value, kind);
+    return nullptr;
 }
 
 // Trims the six white-space characters at both ends, in place.
@@ -132,6 +152,12 @@ int validate_config_file(const char* path, int kind) {
         }
         const int flag = flag_of(key.c_str(), kind);
         if (flag >= 0) seen[flag] = true;
+        if (kind != 0) {
+            if (const char* reason = unsafe_value(key.c_str(), value.c_str())) {
+                console_out("Line %d: %s %s\n", line_number, key.c_str(), reason);
+                result = 0;
+            }
+        }
     }
     std::fclose(file);
     if (kind == 0) {

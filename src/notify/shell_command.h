@@ -1,6 +1,7 @@
 // Runs one command line hidden through the command interpreter.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr std::size_t kCommandLineCap = 8192;

@@ -4,12 +4,32 @@
 #include <cstddef>
 
 #include "config/notify_settings.h"
+#include "notify/command_line.h"
+#include "platform/platform.h"
+#include "text/fixed_text.h"
+
+constexpr std::size_t kTelegramTextCap = 2048;     // encoded text
+constexpr std::size_t kTelegramIdCap = 512;        // encoded token, encoded chat id
+constexpr std::size_t kTelegramAddressCap = 4096;  // request address
+constexpr std::size_t kTelegramCommandCap = 4600;  // command line
 
 // Percent-encodes `source` into `out` (capacity bytes): letters, digits and
 // "-._~" stay, a blank becomes "+", every other byte "%XX". Stops before a
 // byte when capacity - 4 characters or more are written, so the result holds
 // at most capacity - 2 characters and never a cut escape.
 void url_encode(const char* source, char* out, std::size_t capacity);
+
+// The request address: the Bot API base (`telegram_api`, or
+// "https://api.telegram.org" when empty) + "/bot%s/sendMessage?chat_id=%s&text=%s"
+// with the encoded token, chat id and text; cut at 4095 characters.
+void build_telegram_address(const NotifySettings& settings, const char* text, TextBuffer out);
+
+// The command "curl -s \"%s\" > %s 2>&1" with the request address quoted for
+// `kind` and the null device `null_device`, cut at 4599 characters. When a
+// value cannot be passed safely `out` stays empty and the problem is returned.
+SettingProblem build_telegram_command(const NotifySettings& settings, const char* text,
+                                      TextBuffer out, plat::Interpreter kind,
+                                      const char* null_device);
 
 // Sends `text` to the configured chat. Returns 1 when curl ended with exit
 // code 0, else 0. `silent` nonzero keeps the console quiet.

@@ -59,13 +59,20 @@ struct ProcessEntry {
     std::uint64_t cpu_time;     // kernel + user time in 100-ns units; filled by a cpu_time walk
 };
 
+// Room inside a walk for a backend's own state, so a walk needs no heap:
+// the POSIX backend keeps its /proc directory descriptor and a block of
+// directory entries here; the Win32 backend needs only `handle`.
+constexpr std::size_t kProcessWalkStateCap = 8192;
+
 // One walk over a fresh list of all processes (a toolhelp snapshot, a /proc
 // directory stream). Open it with process_walk_begin, read with
 // process_walk_next until it returns false, close it with process_walk_end.
+// A walk that failed to begin yields no process and may still be ended.
 struct ProcessWalk {
     void* handle;
     ProcessMeasure measure;
     bool started;
+    alignas(16) unsigned char state[kProcessWalkStateCap];
 };
 
 [[nodiscard]] bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure);
@@ -143,6 +150,24 @@ public:
 private:
     alignas(16) unsigned char storage_[64];
 };
+
+// An exclusive lock that every copy of the program working in the same
+// directory sees: a lock on the file `path` (created when missing and left
+// in place), taken with flock / LockFileEx. It ends with file_lock_release,
+// or with the process.
+struct FileLock {
+    std::intptr_t handle;  // descriptor or HANDLE; -1 when not held
+};
+enum class FileLockResult {
+    held,         // the lock is ours
+    busy,         // another holder kept it for the whole wait
+    unavailable,  // the lock file cannot be opened or locked
+};
+// Waits at most `timeout_ms` for the lock. *out is not held unless the
+// result is `held`.
+[[nodiscard]] FileLockResult file_lock_acquire(const char* path, std::uint32_t timeout_ms,
+                                               FileLock* out);
+void file_lock_release(FileLock* lock);
 
 class LockGuard {
 public:

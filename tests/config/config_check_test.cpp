@@ -83,6 +83,12 @@ TEST_F(ConfigCheck, NotifyFileMessages) {
         {"", 0, "Missing key: server\nMissing key: email\nMissing key: password\nMissing key: to\n"},
         {"*server : \"s\"\nemail : \"e\"\npassword : \"p\"\nto : \"t\"\n", 0, "Missing key: server\n"},
         {"hostid : \"h\"\n" + good, 1, ""},
+        // values that cannot reach curl safely fail the check on their own line
+        {"server : \"smtp://h;touch PWNED\"\nemail : \"e\"\npassword : \"p\"\nto : \"t\"\n", 0,
+         "Line 1: server holds a character other than letters, digits, blanks and : / . - _ @ [ ] + = , ~\n"},
+        {good + "telegram_api : \"-o/tmp/x\"\n", 0, "Line 5: telegram_api must begin with http:// or https://\n"},
+        {good + "*server : \"a;b\"\npassword : \"p$(touch PWNED)w\"\nfrom : \"`id`\"\n", 1, ""},
+        {good + "telegram_api : \"\"\n", 1, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);

@@ -9,9 +9,14 @@ import os
 import pathlib
 import signal
 import subprocess
+import sys
 import time
 
 import pytest
+
+# the test peers (SMTP server, Bot API, curl stand-in) and their fixtures
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "peers"))
+from peer_fixtures import bot_api, fake_curl, smtp_server  # noqa: E402,F401
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"

@@ -72,3 +72,19 @@ def test_native_and_windows_agree_on_hostile_bytes(native, windows, workdir):
     assert (a.rc, a.out, a.err) == (b.rc, b.out, b.err)
     assert a.rc == 1
     assert "Line 2: invalid format" in a.out
+
+
+def test_values_that_cannot_reach_curl_safely_fail_the_check(program, workdir):
+    write_file(workdir, "loadhawk_setup.txt", GOOD_SETUP)
+    write_file(workdir, "loadhawk_email.txt",
+               'server : "smtp://h;touch PWNED"\nemail : "e@x"\npassword : "p\tw%PATH%$(id)"\nto : "t@x"\n')
+    r = program.run("-check", cwd=workdir)
+    assert r.rc == 1
+    lines = r.out.split("Checking loadhawk_email.txt ...\n")[1].splitlines()
+    expected = ["Line 1: server holds a character other than letters, digits, blanks and : / . - _ @ [ ] + = , ~"]
+    if program.windows:
+        # a control character cannot pass cmd.exe; /bin/sh takes it quoted
+        expected.append("Line 3: password holds a double quote or a control character, "
+                        "which cmd.exe cannot pass on safely")
+    assert lines[:len(expected) + 1] == expected + ["FAILED"]
+    assert not (workdir / "PWNED").exists()

@@ -39,15 +39,20 @@ def deb_installed():
     deb = package_path(f"loadhawk_{project_version()}_amd64.deb")
     if os.geteuid() != 0:
         pytest.skip("installing a package needs root")
-    if installed():
-        pytest.skip("a loadhawk package is already installed here; not touching it")
+    if installed() or pathlib.Path("/etc/loadhawk").exists():
+        pytest.skip("loadhawk is already installed or configured here; not touching it")
     try:
-        r = subprocess.run(["dpkg", "-i", str(deb)], capture_output=True, text=True, timeout=120)
+        # the README's step: apt installs the file and its dependency curl
+        r = subprocess.run(["apt-get", "install", "-y", str(deb)], capture_output=True, text=True,
+                           timeout=300, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         assert r.returncode == 0, r.stdout + r.stderr
         yield deb
     finally:
+        for name in ("loadhawk_setup.txt", "loadhawk_email.txt", "loadhawk_log.txt", "loadhawk.pid"):
+            pathlib.Path("/etc/loadhawk", name).unlink(missing_ok=True)
         subprocess.run(["dpkg", "--purge", "loadhawk"], capture_output=True, timeout=120)
         assert not installed()
+        assert not pathlib.Path("/etc/loadhawk").exists()
 
 
 def test_deb_installs_runs_and_removes(deb_installed, tmp_path):
@@ -58,11 +63,14 @@ def test_deb_installs_runs_and_removes(deb_installed, tmp_path):
     assert r.returncode == 0
     assert "LOADHAWK Windows Version 1.0 from the loadhawk authors" in r.stdout
 
+    # the README's set-up of /etc/loadhawk
     examples = pathlib.Path("/usr/share/doc/loadhawk/examples")
-    for name in ("loadhawk_setup.txt", "loadhawk_email.txt"):
+    etc = pathlib.Path("/etc/loadhawk")
+    for name, mode in (("loadhawk_setup.txt", "644"), ("loadhawk_email.txt", "600")):
         assert (examples / name).read_bytes() == (EXAMPLES / name).read_bytes()
-        shutil.copy(examples / name, tmp_path / name)
-    r = subprocess.run(["/usr/bin/loadhawk", "-check"], capture_output=True, text=True, cwd=tmp_path)
+        subprocess.run(["install", "-m", mode, str(examples / name), "."], cwd=etc, check=True)
+    assert (etc / "loadhawk_email.txt").stat().st_mode & 0o777 == 0o600
+    r = subprocess.run(["loadhawk", "-check"], capture_output=True, text=True, cwd=etc)
     assert (r.returncode, r.stdout.splitlines()[-1]) == (0, "Result: OK"), r.stdout
 
     unit = pathlib.Path("/usr/lib/systemd/system/loadhawk.service")

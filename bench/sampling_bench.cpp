@@ -1,0 +1,133 @@
+// One cycle's sampling work, both walks and both renders, at this machine's
+// process count and with extra idle processes that the benchmark starts and
+// ends itself (by pid). The per_process counter is the CPU time of one cycle
+// divided by the processes walked: flat when the cost grows linearly.
+//
+//   make bench-sampling
+#include <benchmark/benchmark.h>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "control/silent_mode.h"
+#include "platform/platform.h"
+#include "sampling/collect_top.h"
+#include "sampling/cpu_usage.h"
+#include "sampling/render_top_list.h"
+#include "sampling/sample_system.h"
+
+namespace {
+
+// Idle children, each killed and reaped by pid when the set goes.
+class IdleProcesses {
+public:
+    explicit IdleProcesses(std::int64_t count) {
+        for (std::int64_t i = 0; i < count; ++i) {
+            const pid_t child = fork();
+            if (child == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);  // never outlive the benchmark
+                prctl(PR_SET_NAME, "lh-bench-idle", 0, 0, 0);
+                for (;;) pause();
+            }
+            if (child > 0) pids_.push_back(child);
+        }
+    }
+    ~IdleProcesses() {
+        for (const pid_t pid : pids_) kill(pid, SIGKILL);
+        for (const pid_t pid : pids_) waitpid(pid, nullptr, 0);
+    }
+    IdleProcesses(const IdleProcesses&) = delete;
+    IdleProcesses& operator=(const IdleProcesses&) = delete;
+
+private:
+    std::vector<pid_t> pids_;
+};
+
+double count_processes() {
+    double count = 0;
+    plat::ProcessWalk walk;
+    if (plat::process_walk_begin(&walk, plat::ProcessMeasure::cpu_time)) {
+        plat::ProcessEntry entry;
+        while (plat::process_walk_next(&walk, &entry)) ++count;
+    }
+    plat::process_walk_end(&walk);
+    return count;
+}
+
+void report_processes(benchmark::State& state, double processes) {
+    state.counters["processes"] = processes;
+    state.counters["per_process"] = benchmark::Counter(
+        processes, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+Sample g_sample{};
+
+// sample_system without its one-second pause, with the console report off
+void BM_SamplingCycle(benchmark::State& state) {
+    IdleProcesses extra(state.range(0));
+    set_silent_mode(true);
+    CpuReading previous{};
+    (void)read_cpu(&previous);
+    const double processes = count_processes();
+    for (auto _ : state) {
+        measure_system(&previous, &g_sample);
+        benchmark::DoNotOptimize(g_sample);
+    }
+    report_processes(state, processes);
+}
+
+void BM_MemoryWalk(benchmark::State& state) {
+    IdleProcesses extra(state.range(0));
+    plat::MemoryStatus memory{};
+    (void)plat::memory_status(&memory);
+    const double processes = count_processes();
+    for (auto _ : state) {
+        collect_memory_top(memory.total_bytes >> 20, &g_sample.mem_top);
+        benchmark::DoNotOptimize(g_sample.mem_top);
+    }
+    report_processes(state, processes);
+}
+
+void BM_CpuTimeWalk(benchmark::State& state) {
+    IdleProcesses extra(state.range(0));
+    const double processes = count_processes();
+    for (auto _ : state) {
+        collect_cpu_time_top(&g_sample.cpu_top);
+        benchmark::DoNotOptimize(g_sample.cpu_top);
+    }
+    report_processes(state, processes);
+}
+
+void BM_SystemFigures(benchmark::State& state) {
+    for (auto _ : state) {
+        CpuReading now{};
+        plat::MemoryStatus memory{};
+        benchmark::DoNotOptimize(read_cpu(&now));
+        benchmark::DoNotOptimize(plat::memory_status(&memory));
+    }
+}
+
+void BM_RenderBothLists(benchmark::State& state) {
+    collect_memory_top(1024, &g_sample.mem_top);
+    collect_cpu_time_top(&g_sample.cpu_top);
+    for (auto _ : state) {
+        render_top_list(g_sample.mem_top, TopKind::memory, g_sample.mem_top_text.out());
+        render_top_list(g_sample.cpu_top, TopKind::cpu_time, g_sample.cpu_top_text.out());
+        benchmark::DoNotOptimize(g_sample.mem_top_text);
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_SamplingCycle)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MemoryWalk)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CpuTimeWalk)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SystemFigures)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenderBothLists)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

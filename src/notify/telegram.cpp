@@ -1,0 +1,89 @@
+#include "notify/telegram.h"
+
+#include "control/console.h"
+#include "control/event_log.h"
+#include "notify/shell_command.h"
+
+namespace {
+
+bool is_unreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           c == '-' || c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+void url_encode(const char* source, char* out, std::size_t capacity) {
+    if (out == nullptr || capacity == 0) return;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::size_t n = 0;
+    if (source != nullptr && capacity >= 4) {
+        for (const char* p = source; *p != '\0'; ++p) {
+            // the longest step writes three characters: stop while they still fit
+            if (n >= capacity - 4) break;
+            const unsigned char c = static_cast<unsigned char>(*p);
+            if (is_unreserved(c)) {
+                out[n++] = static_cast<char>(c);
+            } else if (c == ' ') {
+                out[n++] = '+';
+            } else {
+                out[n++] = '%';
+                out[n++] = kHex[c >> 4];
+                out[n++] = kHex[c & 0x0F];
+            }
+        }
+    }
+    out[n] = '\0';
+}
+
+void build_telegram_address(const NotifySettings& settings, const char* text, TextBuffer out) {
+    char encoded_text[kTelegramTextCap];
+    char encoded_token[kTelegramIdCap];
+    char encoded_chat[kTelegramIdCap];
+    url_encode(text, encoded_text, sizeof encoded_text);
+    url_encode(settings.token.c_str(), encoded_token, sizeof encoded_token);
+    url_encode(settings.chat_id.c_str(), encoded_chat, sizeof encoded_chat);
+    const char* base =
+        settings.telegram_api.empty() ? kDefaultTelegramApi : settings.telegram_api.c_str();
+    text_format(out, "%s/bot%s/sendMessage?chat_id=%s&text=%s", base, encoded_token, encoded_chat,
+                encoded_text);
+}
+
+SettingProblem build_telegram_command(const NotifySettings& settings, const char* text,
+                                      TextBuffer out, plat::Interpreter kind,
+                                      const char* null_device) {
+    text_copy(out, "");
+    if (!settings.telegram_api.empty()) {
+        if (const char* reason = telegram_api_problem(settings.telegram_api.c_str(), kind)) {
+            return {"telegram_api", reason};
+        }
+    }
+    // the encoded parts hold only letters, digits, "-._~+%&=?/", so the
+    // address passes once it is quoted for the interpreter
+    FixedText<kTelegramAddressCap> address;
+    build_telegram_address(settings, text, address.out());
+    text_copy(out, "curl -s ");
+    append_quoted_argument(out, address.c_str(), kind);
+    text_append(out, " > %s 2>&1", null_device);
+    return {nullptr, nullptr};
+}
+
+int send_telegram(const NotifySettings* settings, const char* text, int silent) {
+    if (settings == nullptr || settings->telegram_enabled == 0 || text == nullptr ||
+        text[0] == '\0') {
+        return 0;
+    }
+    FixedText<kTelegramCommandCap> command;
+    const SettingProblem problem = build_telegram_command(*settings, text, command.out(),
+                                                          plat::interpreter(), plat::null_device());
+    if (silent == 0) console_out("Sending Telegram alert ...\n");
+    log_event("Send Telegram alert to chat_id %s\n", settings->chat_id.c_str());
+    if (problem.found()) {
+        if (silent == 0) console_out("Telegram not sent: %s %s\n", problem.key, problem.reason);
+        log_event("Telegram not sent: %s %s\n", problem.key, problem.reason);
+        return 0;
+    }
+    const int rc = run_shell_command(command.c_str(), send_timeout_of(*settings));
+    if (silent == 0) console_out("Telegram command rc=%d\n", rc);
+    return rc == 0 ? 1 : 0;
+}

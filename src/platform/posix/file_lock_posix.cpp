@@ -1,0 +1,45 @@
+// The mail lock across processes on POSIX: flock on a lock file.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/platform.h"
+
+namespace plat {
+
+FileLockResult file_lock_acquire(const char* path, std::uint32_t timeout_ms, FileLock* out) {
+    out->handle = -1;
+    if (path == nullptr) return FileLockResult::unavailable;
+    const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return FileLockResult::unavailable;
+    std::uint32_t waited_ms = 0;
+    for (;;) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            out->handle = fd;
+            return FileLockResult::held;
+        }
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) {
+            close(fd);
+            return FileLockResult::unavailable;
+        }
+        if (waited_ms >= timeout_ms) {
+            close(fd);
+            return FileLockResult::busy;
+        }
+        sleep_ms(20);
+        waited_ms += 20;
+    }
+}
+
+void file_lock_release(FileLock* lock) {
+    if (lock == nullptr || lock->handle < 0) return;
+    const int fd = static_cast<int>(lock->handle);
+    (void)flock(fd, LOCK_UN);
+    close(fd);
+    lock->handle = -1;
+}
+
+}  // namespace plat

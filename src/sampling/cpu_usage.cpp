@@ -1,0 +1,38 @@
+#include "sampling/cpu_usage.h"
+
+#include "platform/platform.h"
+
+bool read_cpu(CpuReading* out) {
+    *out = CpuReading{};
+    plat::SystemTimes times{};
+    if (!plat::system_times(&times)) return false;
+    out->idle_time = times.idle;
+    out->kernel_time = times.kernel;
+    out->user_time = times.user;
+    return true;
+}
+
+double cpu_usage(const CpuReading& previous, const CpuReading& now) {
+    // unsigned deltas; kernel time includes idle time, so total is all time
+    // and busy = total - idle
+    const std::uint64_t total =
+        (now.kernel_time - previous.kernel_time) + (now.user_time - previous.user_time);
+    const std::uint64_t idle = now.idle_time - previous.idle_time;
+    const std::uint64_t busy = total - idle;
+    double percent = 0.0;
+    if (total != 0) percent = static_cast<double>(busy) * 100.0 / static_cast<double>(total);
+    if (percent < 0.0) percent = 0.0;
+    if (percent > 100.0) percent = 100.0;
+    return percent;
+}
+
+double advance_cpu_reading(CpuReading* previous, const CpuReading* now) {
+    if (previous == nullptr || now == nullptr) return 0.0;
+    const double percent = cpu_usage(*previous, *now);
+    *previous = *now;
+    return percent;
+}
+
+std::int32_t round_cpu_percent(double cpu_percent) {
+    return static_cast<std::int32_t>(cpu_percent + 0.5);
+}

@@ -1,0 +1,44 @@
+#include "sampling/sample_system.h"
+
+#include "control/event_log.h"
+#include "control/silent_mode.h"
+#include "platform/platform.h"
+#include "sampling/collect_top.h"
+#include "sampling/cpu_usage.h"
+#include "sampling/cycle_report.h"
+#include "sampling/render_top_list.h"
+
+namespace {
+constexpr std::uint32_t kCyclePauseMs = 1000;
+}  // namespace
+
+void sample_system(CpuReading* previous, Sample* sample) {
+    plat::sleep_ms(kCyclePauseMs);
+    measure_system(previous, sample);
+}
+
+void measure_system(CpuReading* previous, Sample* sample) {
+    CpuReading now{};
+    const bool have_cpu = read_cpu(&now);
+    sample->cpu_percent = advance_cpu_reading(previous, have_cpu ? &now : nullptr);
+    sample->cpu_rounded = round_cpu_percent(sample->cpu_percent);
+
+    plat::MemoryStatus memory{};
+    if (plat::memory_status(&memory)) {
+        sample->mem_load = static_cast<std::int32_t>(memory.load_percent);
+        sample->total_mb = memory.total_bytes >> 20;
+        sample->avail_mb = memory.avail_bytes >> 20;
+    } else {
+        sample->mem_load = 0;
+        sample->total_mb = 0;
+        sample->avail_mb = 0;
+    }
+
+    collect_memory_top(sample->total_mb, &sample->mem_top);
+    collect_cpu_time_top(&sample->cpu_top);
+    render_top_list(sample->mem_top, TopKind::memory, sample->mem_top_text.out());
+    render_top_list(sample->cpu_top, TopKind::cpu_time, sample->cpu_top_text.out());
+    format_timestamp(sample->timestamp.out());
+
+    if (!silent_mode()) print_cycle_report(*sample);
+}

@@ -1,0 +1,16 @@
+// One cycle's sample of the machine.
+#pragma once
+
+#include "sampling/sample.h"
+
+// Takes one cycle's sample: pauses one second, then does measure_system.
+// `previous` is the monitor run's previous CPU reading, replaced after each
+// successful reading; `sample` is filled completely. Failures are absorbed:
+// a figure that cannot be read is 0 and a list that cannot be walked is
+// empty.
+void sample_system(CpuReading* previous, Sample* sample);
+
+// Everything of sample_system after the pause, in this order: CPU figure,
+// memory figures, memory walk, CPU-time walk, both list texts, timestamp,
+// and the console report unless in silent mode.
+void measure_system(CpuReading* previous, Sample* sample);

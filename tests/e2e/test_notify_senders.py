@@ -1,0 +1,369 @@
+"""The notification senders end to end, through the test driver
+(tests/peers/notify_driver.cpp) until "-test" and the monitor run call them:
+real curl against the loopback SMTP server and Bot API, a curl stand-in
+where the exact arguments matter, and the Windows build under Wine with a
+curl.exe stand-in that records what cmd.exe handed it.
+"""
+import os
+import pathlib
+import shutil
+import subprocess
+import threading
+import time
+import urllib.parse
+
+import pytest
+
+from conftest import Program, ROOT, normalise
+from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
+
+MESSAGE_FILE = "cpumailtext.txt"
+
+
+# ------------------------------------------------------------------ helpers
+
+def driver(kind, reaper):
+    if kind == "native":
+        build = pathlib.Path(os.environ.get("LOADHAWK_BUILD_DIR", ROOT / "build" / "native"))
+        path = build / "notify_driver"
+    else:
+        exe = os.environ.get("LOADHAWK_WIN_EXE")
+        if not exe:
+            if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
+                pytest.fail("Windows build missing (LOADHAWK_WIN_EXE)")
+            pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
+        path = pathlib.Path(exe).parent / "notify_driver.exe"
+    if not path.exists():
+        pytest.fail(f"test driver missing: {path}")
+    return Program(kind, path, reaper)
+
+
+@pytest.fixture
+def native_driver(reaper):
+    return driver("native", reaper)
+
+
+@pytest.fixture
+def windows_driver(reaper, workdir):
+    d = driver("windows", reaper)
+    # cmd.exe finds curl in the working directory first
+    shutil.copy(d.path.parent / "curl.exe", workdir / "curl.exe")
+    return d
+
+
+def escape(value):
+    out = []
+    for ch in value:
+        if ch == "\\":
+            out.append("\\\\")
+        elif ch == "\n":
+            out.append("\\n")
+        elif ord(ch) < 0x20:
+            out.append(f"\\x{ord(ch):02x}")
+        else:
+            out.append(ch)
+    return "".join(out)
+
+
+def settings_file(directory, **values):
+    path = pathlib.Path(directory) / "driver_settings.txt"
+    text = "".join(f"{key}={escape(str(value))}\n" for key, value in values.items())
+    path.write_bytes(text.encode("latin-1"))
+    return path.name
+
+
+def mail_values(server, **extra):
+    values = dict(server=server, email=TEST_LOGIN, password=TEST_PASSWORD,
+                  **{"from": TEST_LOGIN}, recipients=" ops@example.com ,, oncall@example.com ",
+                  subject="ALERT CPU HIGH 97.3%", body="Now: 2026-01-02 03:04:05\nCPU: 97.3%\n",
+                  sendtimeout=30)
+    values.update(extra)
+    return values
+
+
+def log_messages(directory):
+    path = pathlib.Path(directory) / "loadhawk_log.txt"
+    if not path.exists():
+        return []
+    return [line[20:] for line in normalise(path.read_bytes().decode("latin-1")).splitlines()]
+
+
+def message_bytes(values):
+    body = values["body"]
+    text = (f"From: {values['from']}\nTo: {values['recipients']}\nSubject: {values['subject']}\n"
+            f"Content-Type: text/plain; charset=UTF-8\n\n{body}\n")
+    return text.replace("\n", "\r\n").encode("latin-1")
+
+
+def standin_calls(directory):
+    """The records of the Windows curl.exe stand-in."""
+    path = pathlib.Path(directory) / "curl_standin.log"
+    calls = []
+    if not path.exists():
+        return calls
+    for line in path.read_text().splitlines():
+        tag, _, rest = line.partition(" ")
+        if tag == "CALL":
+            calls.append({"pid": int(rest), "args": [], "file": None, "woke": False})
+        elif tag == "LINE":
+            calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
+        elif tag == "ARG":
+            calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
+        elif tag == "FILE":
+            calls[-1]["file"] = bytes.fromhex(rest)
+        elif tag == "WOKE":
+            calls[-1]["woke"] = True
+    return calls
+
+
+def processes_with(marker):
+    """Pids of running (not zombie) processes whose command line holds `marker`."""
+    found = []
+    for entry in pathlib.Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("latin-1")
+            stat = (entry / "stat").read_text()
+        except OSError:
+            continue
+        if marker in cmdline and stat[stat.rfind(")") + 2] != "Z":
+            found.append(int(entry.name))
+    return found
+
+
+def wait_until(predicate, timeout=20.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.1)
+    return predicate()
+
+
+# ------------------------------------------------------------------ real curl, native
+
+def test_mail_through_real_curl_arrives_whole(native_driver, workdir, smtp_server):
+    values = mail_values(smtp_server.url)
+    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir)
+    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com "]
+    [message] = smtp_server.messages
+    assert message.login == TEST_LOGIN
+    assert message.mail_from == TEST_LOGIN
+    # one envelope recipient per address, in list order
+    assert message.rcpt_tos == ["ops@example.com", "oncall@example.com"]
+    # the message file's bytes: From/To/Subject, the body, CRLF line ends only
+    assert message.data == message_bytes(values)
+    assert b"\n" not in message.data.replace(b"\r\n", b"")
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_mail_with_wrong_password_or_closed_port_fails(native_driver, workdir, smtp_server):
+    r = native_driver.run("email", settings_file(workdir, **mail_values(
+        smtp_server.url, password="wrong")), cwd=workdir)
+    assert r.rc == 1
+    lines = r.out.splitlines()
+    assert lines[0] == "Sending email alert ..."
+    assert lines[1].startswith("Email command rc=") and lines[1] != "Email command rc=0"
+    assert smtp_server.messages == []
+
+    closed = f"smtp://127.0.0.1:{free_port()}"
+    r = native_driver.run("email", settings_file(workdir, **mail_values(closed)), cwd=workdir)
+    assert r.rc == 1
+    assert r.out == "Sending email alert ...\nEmail command rc=7\n"  # could not connect
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_telegram_through_real_curl_reaches_the_bot_api(native_driver, workdir, bot_api):
+    token = "123456789:AAE-x_y.z~"
+    text = "ALERT CPU HIGH\nHost: box\nCPU: 97.3% >= 90%\n+ caf\xc3\xa9 & more?"
+    r = native_driver.run("telegram", settings_file(
+        workdir, token=token, chat_id="@my_channel", telegram_api=bot_api.base, text=text),
+        cwd=workdir)
+    assert (r.rc, r.out) == (0, "Sending Telegram alert ...\nTelegram command rc=0\n")
+    assert log_messages(workdir) == ["Send Telegram alert to chat_id @my_channel"]
+    [request] = bot_api.requests
+    path, _, query = request.partition("?")
+    assert path == "/bot123456789%3AAAE-x_y.z~/sendMessage"
+    assert urllib.parse.unquote(path) == f"/bot{token}/sendMessage"
+    assert urllib.parse.parse_qsl(query, encoding="latin-1") == [
+        ("chat_id", "@my_channel"), ("text", text)]
+
+
+# ------------------------------------------------------------------ curl stand-in, native
+
+HOSTILE = [
+    "p$(touch PWNED)w",
+    "a`touch PWNED`b",
+    "x\"; touch PWNED; echo \"",
+    "back\\slash\\",
+    "100% %PATH% & | < > ^ ( ) ; ' !",
+]
+
+
+@pytest.mark.parametrize("value", HOSTILE)
+def test_hostile_values_reach_curl_unchanged(native_driver, workdir, fake_curl, value):
+    values = mail_values("smtp://127.0.0.1:25", password=value, **{"from": value + "@x"},
+                         recipients=f"{value}@y, b@z")
+    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
+                          env=fake_curl.env())
+    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+    [call] = fake_curl.calls()
+    assert call["argv"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value + "@x", "--ssl",
+                            "-u", f"{TEST_LOGIN}:{value}", "-T", MESSAGE_FILE,
+                            "--mail-rcpt", f"{value}@y", "--mail-rcpt", "b@z"]
+    assert call["message"].encode("latin-1") == message_bytes(values)
+    assert not (workdir / "PWNED").exists()
+
+
+def test_unsafe_server_runs_nothing(native_driver, workdir, fake_curl):
+    values = mail_values("smtp://h;touch PWNED")
+    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
+                          env=fake_curl.env())
+    reason = ("Email not sent: server holds a character other than letters, digits, blanks"
+              " and : / . - _ @ [ ] + = , ~")
+    assert (r.rc, r.out) == (1, f"Sending email alert ...\n{reason}\n")
+    assert log_messages(workdir)[1:] == [reason]
+    assert fake_curl.calls() == []
+    assert not (workdir / "PWNED").exists()
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_hanging_curl_is_ended_after_the_send_timeout(native_driver, workdir, fake_curl):
+    values = mail_values("smtp://127.0.0.1:25", sendtimeout=1)
+    started = time.monotonic()
+    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
+                          env=fake_curl.env(FAKE_CURL_HANG=300), timeout=120)
+    assert time.monotonic() - started < 100
+    assert (r.rc, r.out) == (1, "Sending email alert ...\nEmail command rc=124\n")
+    [call] = fake_curl.calls()
+    assert call["hung"]
+    assert wait_until(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_two_copies_in_one_directory_never_share_the_message_file(native_driver, workdir,
+                                                                   fake_curl):
+    """A "-test" beside a background monitor: each curl sees its own message."""
+    env = fake_curl.env(FAKE_CURL_SLEEP=0.5)
+    procs = []
+    for n in range(4):
+        sub = workdir / f"settings{n}"
+        sub.mkdir()
+        name = settings_file(sub, **mail_values("smtp://127.0.0.1:25", subject=f"copy {n}"))
+        procs.append(native_driver.spawn("email", f"settings{n}/{name}", cwd=workdir, env=env))
+    for p in procs:
+        p.wait(timeout=120)
+        assert p.returncode == 0
+    calls = fake_curl.calls()
+    assert len(calls) == 4
+    subjects = sorted(c["message"].split("\r\n")[2] for c in calls)
+    assert subjects == [f"Subject: copy {n}" for n in range(4)]
+    for c in calls:
+        assert c["message_after"] == c["message"]
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+# ------------------------------------------------------------------ Windows build under Wine
+
+def test_windows_mail_command_as_curl_sees_it(windows_driver, workdir):
+    values = mail_values("smtp://127.0.0.1:25", **{"from": "loadhawk <alerts@example.com>"})
+    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
+    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+    [call] = standin_calls(workdir)
+    assert call["line"] == (
+        'curl -s smtp://127.0.0.1:25 --mail-from "loadhawk <alerts@example.com>" --ssl'
+        f' -u "{TEST_LOGIN}:{TEST_PASSWORD}" -T "cpumailtext.txt"'
+        ' --mail-rcpt "ops@example.com" --mail-rcpt "oncall@example.com"')
+    assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from",
+                            "loadhawk <alerts@example.com>", "--ssl", "-u",
+                            f"{TEST_LOGIN}:{TEST_PASSWORD}", "-T", MESSAGE_FILE,
+                            "--mail-rcpt", "ops@example.com", "--mail-rcpt", "oncall@example.com"]
+    # the file curl read has CRLF line ends, and it is gone afterwards
+    assert call["file"] == message_bytes(values)
+    assert not (workdir / MESSAGE_FILE).exists()
+    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com "]
+
+
+WINDOWS_HOSTILE = [
+    "p%PATH%w",
+    "%%PATH%%",
+    "a\\%b",
+    "tail\\",
+    "two\\\\",
+    "& | < > ^ ( ) $(x) `x` ' ! ;",
+    "%USERNAME%&echo PWNED>PWNED",
+    "caf\xe9 100%",
+]
+
+
+@pytest.mark.parametrize("value", WINDOWS_HOSTILE)
+def test_windows_hostile_values_reach_curl_unchanged(windows_driver, workdir, value):
+    values = mail_values("smtp://127.0.0.1:25", password=value, **{"from": value},
+                         recipients=f"{value}@y,b@z")
+    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
+    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+    [call] = standin_calls(workdir)
+    assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value, "--ssl", "-u",
+                            f"{TEST_LOGIN}:{value}", "-T", MESSAGE_FILE,
+                            "--mail-rcpt", f"{value}@y", "--mail-rcpt", "b@z"]
+    assert not (workdir / "PWNED").exists()
+
+
+def test_windows_refuses_what_cmd_cannot_pass(windows_driver, workdir):
+    values = mail_values("smtp://127.0.0.1:25", password='pa"ss&echo PWNED>PWNED')
+    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
+    reason = ("Email not sent: password holds a double quote or a control character,"
+              " which cmd.exe cannot pass on safely")
+    assert (r.rc, r.out) == (1, f"Sending email alert ...\n{reason}\n")
+    assert standin_calls(workdir) == []
+    assert not (workdir / "PWNED").exists()
+
+
+def test_windows_telegram_address_as_curl_sees_it(windows_driver, workdir):
+    values = dict(token="123:AB%CD", chat_id="@chan", telegram_api="http://127.0.0.1:9",
+                  text="CPU 97.3% >= 90%\n%PATH%")
+    r = windows_driver.run("telegram", settings_file(workdir, **values), cwd=workdir)
+    assert (r.rc, r.out) == (0, "Sending Telegram alert ...\nTelegram command rc=0\n")
+    [call] = standin_calls(workdir)
+    assert call["args"] == ["-s", "http://127.0.0.1:9/bot123%3AAB%25CD/sendMessage"
+                                  "?chat_id=%40chan&text=CPU+97.3%25+%3E%3D+90%25%0A%25PATH%25"]
+    assert log_messages(workdir) == ["Send Telegram alert to chat_id @chan"]
+
+
+def run_command(drv, workdir, command, timeout_seconds=30, env=None):
+    (workdir / "command.txt").write_bytes(command.encode("latin-1"))
+    r = drv.run("run", str(timeout_seconds), "command.txt", cwd=workdir, env=env, timeout=120)
+    assert r.out.startswith("rc="), r
+    return int(r.out[3:].strip())
+
+
+def test_windows_runner_exit_codes_cut_and_working_directory(windows_driver, workdir):
+    assert run_command(windows_driver, workdir, "exit 3") == 3
+    assert run_command(windows_driver, workdir, "exit 0") == 0
+    assert run_command(windows_driver, workdir, "") == -1
+    (workdir / "input.txt").write_text("from the working directory")
+    assert run_command(windows_driver, workdir, "type input.txt > copy.txt") == 0
+    assert (workdir / "copy.txt").read_text().strip() == "from the working directory"
+    # "cmd.exe /C " + command holds at most 8191 characters
+    head = "curl -s "
+    for length, kept in ((8180, 8180), (8181, 8180)):
+        (workdir / "curl_standin.log").unlink(missing_ok=True)
+        assert run_command(windows_driver, workdir, head + "A" * (length - len(head))) == 0
+        [call] = standin_calls(workdir)
+        assert call["args"] == ["-s", "A" * (kept - len(head))]
+
+
+def test_windows_overrun_ends_cmd_and_curl(windows_driver, workdir):
+    marker = f"hang-marker-{os.getpid()}"
+    started = time.monotonic()
+    rc = run_command(windows_driver, workdir, f"curl -s {marker}", timeout_seconds=2,
+                     env={"CURL_STANDIN_HANG": "300"})
+    assert rc == 124
+    assert time.monotonic() - started < 100
+    [call] = standin_calls(workdir)
+    assert call["args"] == ["-s", marker]
+    # the job object ended cmd.exe and the curl it started
+    assert wait_until(lambda: not processes_with(marker)), processes_with(marker)
+    assert not call["woke"]

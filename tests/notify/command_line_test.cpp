@@ -1,0 +1,217 @@
+#include "notify/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "notify/shell_command.h"
+#include "support/test_support.h"
+
+using plat::Interpreter;
+
+namespace {
+
+std::string quoted(const char* value, Interpreter kind, std::size_t cap = 256) {
+    std::string buf(cap, 'x');
+    buf[0] = '\0';
+    EXPECT_TRUE(append_quoted_argument(TextBuffer{buf.data(), cap}, value, kind));
+    return std::string(buf.c_str());
+}
+
+// Values an attacker (or an unlucky user) might put into the settings file.
+const char* const kHostileValues[] = {
+    "p$(touch PWNED)w",
+    "a`touch PWNED`b",
+    "x\"; touch PWNED; echo \"",
+    "$HOME and ${PATH}",
+    "back\\slash\\",
+    "\\\"",
+    "100% & 50%",
+    "%PATH%",
+    "a\\%b",
+    "%%",
+    "& | < > ^ ( ) ; ' !",
+    "tab\there",
+    "line\nfeed",
+    "\xc3\xa9t\xc3\xa9 \xff",
+};
+
+}  // namespace
+
+TEST(QuotedArgument, OrdinaryValuesStandUnchangedInQuotes) {
+    for (const Interpreter kind : {Interpreter::posix_sh, Interpreter::cmd}) {
+        EXPECT_EQ(quoted("alerts@example.com", kind), "\"alerts@example.com\"");
+        EXPECT_EQ(quoted("loadhawk <alerts@example.com>", kind),
+                  "\"loadhawk <alerts@example.com>\"");
+        EXPECT_EQ(quoted("user@example.com:s3cr3t-pass_word.~+", kind),
+                  "\"user@example.com:s3cr3t-pass_word.~+\"");
+        EXPECT_EQ(quoted("", kind), "\"\"");
+        EXPECT_EQ(quoted(nullptr, kind), "\"\"");
+    }
+}
+
+TEST(QuotedArgument, ShellEscapesBackslashQuoteDollarAndBackquote) {
+    struct Row {
+        const char* value;
+        const char* expected;
+    } const rows[] = {
+        {"p$(touch PWNED)w", R"("p\$(touch PWNED)w")"},
+        {"a`id`b", R"("a\`id\`b")"},
+        {R"(say "hi")", R"("say \"hi\"")"},
+        {R"(back\slash\)", R"("back\\slash\\")"},
+        {"100% & ; | < > ' !", "\"100% & ; | < > ' !\""},
+        {"line\nfeed", "\"line\nfeed\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.value);
+        EXPECT_EQ(quoted(row.value, Interpreter::posix_sh), row.expected);
+    }
+}
+
+TEST(QuotedArgument, CmdGuardsPercentSignsAndBackslashesBeforeQuotes) {
+    struct Row {
+        const char* value;
+        const char* expected;
+    } const rows[] = {
+        {"100%", R"("100"%"")"},
+        {"%PATH%", R"(""%"PATH"%"")"},
+        {"%%", R"(""%""%"")"},
+        {R"(a\%b)", R"("a\\"%"b")"},          // the backslash before our quote is doubled
+        {R"(tail\\)", R"("tail\\\\")"},       // so is a run before the closing quote
+        {R"(mid\dle)", R"("mid\dle")"},       // elsewhere backslashes stay single
+        {"& | < > ^ ( ) $ `", "\"& | < > ^ ( ) $ `\""},
+        {"p$(touch PWNED)w", "\"p$(touch PWNED)w\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.value);
+        EXPECT_EQ(quoted(row.value, Interpreter::cmd), row.expected);
+    }
+}
+
+TEST(QuotedArgument, CmdRefusesQuotesAndControlCharacters) {
+    for (const char* value : {"a\"b", "line\nfeed", "tab\there", "cr\r", "\x01", "\x1f"}) {
+        SCOPED_TRACE(value);
+        EXPECT_NE(quoted_value_problem(value, Interpreter::cmd), nullptr);
+        EXPECT_EQ(quoted_value_problem(value, Interpreter::posix_sh), nullptr);
+        char buf[32] = "keep";
+        EXPECT_FALSE(append_quoted_argument(TextBuffer{buf, sizeof buf}, value, Interpreter::cmd));
+        EXPECT_STREQ(buf, "keep");
+    }
+    EXPECT_EQ(quoted_value_problem("\x7f \x80 \xff % ^", Interpreter::cmd), nullptr);
+}
+
+TEST(QuotedArgument, CutWhereTheBufferIsFull) {
+    // appends after what the buffer holds, stopping at capacity - 1
+    char buf[10] = "ab";
+    EXPECT_TRUE(append_quoted_argument(TextBuffer{buf, sizeof buf}, "cdefghijk", Interpreter::cmd));
+    EXPECT_STREQ(buf, "ab\"cdefgh");
+}
+
+using QuotedRoundTrip = InTempDir;
+
+TEST_F(QuotedRoundTrip, ShellHandsEveryHostileValueOnUnchanged) {
+    for (const char* value : kHostileValues) {
+        SCOPED_TRACE(value);
+        std::string command(1024, '\0');
+        TextBuffer out{command.data(), command.size()};
+        text_copy(out, "printf %s ");
+        ASSERT_TRUE(append_quoted_argument(out, value, Interpreter::posix_sh));
+        text_append(out, " > value.bin");
+        ASSERT_EQ(run_shell_command(command.c_str(), 30), 0) << command.c_str();
+        EXPECT_EQ(read_file("value.bin"), value);
+        EXPECT_FALSE(file_exists("PWNED"));
+    }
+}
+
+TEST(ServerValue, OnlyPlainAddressCharactersStandUnquoted) {
+    for (const char* ok : {"smtp://mail.example.com:587", "smtps://[::1]:465",
+                           "smtp://user@host_name-1.example", "smtp://h a+b=c,d~e", ""}) {
+        SCOPED_TRACE(ok);
+        EXPECT_EQ(server_value_problem(ok), nullptr);
+    }
+    for (const char* bad : {"smtp://h;touch PWNED", "smtp://h&calc", "smtp://h|x", "smtp://$(x)",
+                            "smtp://h`x`", "smtp://h>out", "smtp://%PATH%", "smtp://h\"x",
+                            "smtp://h'x", "smtp://h\tx", "smtp://h\nx", "smtp://h^x",
+                            "smtp://h(x)", "smtp://h*", "smtp://h?", "smtp://h\\x",
+                            "smtp://h!x", "smtp://h#x", "smtp://\xc3\xa9"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_NE(server_value_problem(bad), nullptr);
+    }
+}
+
+TEST(RecipientSplit, AddressesInListOrderWithoutBlanks) {
+    struct Row {
+        const char* list;
+        std::vector<std::string> addresses;
+    } const rows[] = {
+        {" a@x.com ,, b@y.com ", {"a@x.com", "b@y.com"}},
+        {",,, , ,", {}},
+        {"", {}},
+        {"\ta@x\r\n,\v\fb@y", {"a@x", "b@y"}},
+        {"a@x,a@x", {"a@x", "a@x"}},
+        {"\xa0" "a@x\xa0", {"\xa0" "a@x\xa0"}},  // no byte of 128 or above is white space
+        {"first last@x, second", {"first last@x", "second"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.list);
+        FixedText<kRecipientWorkCap> work;
+        work.assign(row.list);
+        char* cursor = work.buf;
+        std::vector<std::string> got;
+        while (const char* address = next_recipient(&cursor)) got.emplace_back(address);
+        EXPECT_EQ(got, row.addresses);
+    }
+}
+
+TEST(UnsafeSetting, NamesTheFirstValueThatCannotBePassed) {
+    NotifySettings s{};
+    s.server.assign("smtp://mail.example.com:587");
+    s.email.assign("alerts@example.com");
+    s.from.assign("alerts@example.com");
+    s.password.assign("p%a$s`s\\");
+    s.to.assign("ops@example.com, oncall@example.com");
+    s.telegram_api.assign("http://127.0.0.1:8080");
+    EXPECT_FALSE(unsafe_setting(s, Interpreter::posix_sh).found());
+    EXPECT_FALSE(unsafe_setting(s, Interpreter::cmd).found());
+
+    struct Row {
+        void (*spoil)(NotifySettings&);
+        Interpreter kind;
+        const char* key;
+    } const rows[] = {
+        {[](NotifySettings& x) { x.server.assign("smtp://h;touch PWNED"); }, Interpreter::posix_sh, "server"},
+        {[](NotifySettings& x) { x.from.assign("a\"b"); }, Interpreter::cmd, "from"},
+        {[](NotifySettings& x) { x.email.assign("a\nb"); }, Interpreter::cmd, "email"},
+        {[](NotifySettings& x) { x.password.assign("pa\"ss"); }, Interpreter::cmd, "password"},
+        {[](NotifySettings& x) { x.to.assign("a@x, b\"@y"); }, Interpreter::cmd, "to"},
+        {[](NotifySettings& x) { x.iamalive.assign("a@x\x01"); }, Interpreter::cmd, "iamalive"},
+        {[](NotifySettings& x) { x.telegram_api.assign("-o/tmp/x"); }, Interpreter::posix_sh, "telegram_api"},
+        {[](NotifySettings& x) { x.telegram_api.assign("file:///etc/passwd"); }, Interpreter::cmd, "telegram_api"},
+        {[](NotifySettings& x) { x.telegram_api.assign("https://h/\"x"); }, Interpreter::cmd, "telegram_api"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        NotifySettings spoilt = s;
+        row.spoil(spoilt);
+        const SettingProblem problem = unsafe_setting(spoilt, row.kind);
+        ASSERT_TRUE(problem.found());
+        EXPECT_STREQ(problem.key, row.key);
+        EXPECT_NE(problem.reason, nullptr);
+    }
+    // tabs and line ends around an address are dropped, so they do no harm
+    NotifySettings padded = s;
+    padded.to.assign("\ta@x\t,\r\nb@y");
+    EXPECT_FALSE(unsafe_setting(padded, Interpreter::cmd).found());
+    // the scheme test ignores case
+    padded.telegram_api.assign("HTTPS://api.example");
+    EXPECT_FALSE(unsafe_setting(padded, Interpreter::cmd).found());
+}
+
+TEST(SendTimeout, PositiveValueOrTheDefault) {
+    NotifySettings s{};
+    EXPECT_EQ(send_timeout_of(s), 120u);
+    s.sendtimeout = -5;
+    EXPECT_EQ(send_timeout_of(s), 120u);
+    s.sendtimeout = 7;
+    EXPECT_EQ(send_timeout_of(s), 7u);
+}

@@ -1,0 +1,313 @@
+#include "notify/email.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "control/console.h"
+#include "control/event_log.h"
+#include "notify/fake_curl.h"
+#include "support/test_support.h"
+
+using plat::Interpreter;
+
+namespace {
+
+NotifySettings mail_settings() {
+    NotifySettings s{};
+    s.email_enabled = 1;
+    s.server.assign("smtp://mail.example.com:587");
+    s.email.assign("alerts@example.com");
+    s.password.assign("s3cret");
+    s.from.assign("Load Hawk <alerts@example.com>");
+    s.to.assign("ops@example.com");
+    s.sendtimeout = 30;
+    return s;
+}
+
+std::string mail_command(const NotifySettings& s, const char* recipients, Interpreter kind) {
+    std::string buf(kMailCommandCap, '\0');
+    const SettingProblem problem =
+        build_mail_command_for(s, recipients, TextBuffer{buf.data(), buf.size()}, kind);
+    EXPECT_FALSE(problem.found()) << problem.key;
+    return buf.c_str();
+}
+
+constexpr const char* kHead =
+    "curl -s smtp://mail.example.com:587 --mail-from \"Load Hawk <alerts@example.com>\" --ssl"
+    " -u \"alerts@example.com:s3cret\" -T \"cpumailtext.txt\"";
+
+// The log's entries without their timestamps.
+std::vector<std::string> log_messages() {
+    std::vector<std::string> messages;
+    const std::string log = read_file(kLogFileName);
+    const std::regex entry(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d ([^\n]*)\n)");
+    for (std::sregex_iterator it(log.begin(), log.end(), entry), end; it != end; ++it) {
+        messages.push_back((*it)[1]);
+    }
+    return messages;
+}
+
+}  // namespace
+
+TEST(MailCommand, HeadAndOneRecipientOptionPerAddress) {
+    const NotifySettings s = mail_settings();
+    struct Row {
+        const char* recipients;
+        std::string tail;
+    } const rows[] = {
+        {"ops@example.com", " --mail-rcpt \"ops@example.com\""},
+        {" a@x.com ,, b@y.com ", " --mail-rcpt \"a@x.com\" --mail-rcpt \"b@y.com\""},
+        {",, ,\t, ", ""},
+        {"a@x.com,a@x.com", " --mail-rcpt \"a@x.com\" --mail-rcpt \"a@x.com\""},
+    };
+    for (const Interpreter kind : {Interpreter::posix_sh, Interpreter::cmd}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.recipients);
+            EXPECT_EQ(mail_command(s, row.recipients, kind), kHead + row.tail);
+        }
+    }
+}
+
+TEST(MailCommand, RefusedWithoutSettingsOrRecipients) {
+    const NotifySettings s = mail_settings();
+    char buf[kMailCommandCap] = "stale";
+    build_mail_command(nullptr, "a@x", TextBuffer{buf, sizeof buf});
+    EXPECT_STREQ(buf, "");
+    text_copy(TextBuffer{buf, sizeof buf}, "stale");
+    build_mail_command(&s, nullptr, TextBuffer{buf, sizeof buf});
+    EXPECT_STREQ(buf, "");
+    text_copy(TextBuffer{buf, sizeof buf}, "stale");
+    build_mail_command(&s, "", TextBuffer{buf, sizeof buf});
+    EXPECT_STREQ(buf, "");
+    // the platform's own kind
+    build_mail_command(&s, "a@x", TextBuffer{buf, sizeof buf});
+    EXPECT_EQ(std::string(buf), std::string(kHead) + " --mail-rcpt \"a@x\"");
+}
+
+TEST(MailCommand, OnlyTheFirst899CharactersOfTheListAreSplit) {
+    const NotifySettings s = mail_settings();
+    const std::string first(890, 'a');
+    const std::string list = first + ",b@x.example,c@y.example";
+    EXPECT_EQ(mail_command(s, list.c_str(), Interpreter::posix_sh),
+              kHead + (" --mail-rcpt \"" + first + "\" --mail-rcpt \"b@x.exam\""));
+}
+
+TEST(MailCommand, HostileValuesAreQuotedForTheInterpreter) {
+    NotifySettings s = mail_settings();
+    s.from.assign("a$b@x");
+    s.password.assign("p$(touch PWNED)w%PATH%\\");
+    EXPECT_EQ(mail_command(s, "u`id`@x, 50%@y", Interpreter::posix_sh),
+              "curl -s smtp://mail.example.com:587 --mail-from \"a\\$b@x\" --ssl"
+              " -u \"alerts@example.com:p\\$(touch PWNED)w%PATH%\\\\\" -T \"cpumailtext.txt\""
+              " --mail-rcpt \"u\\`id\\`@x\" --mail-rcpt \"50%@y\"");
+    EXPECT_EQ(mail_command(s, "u`id`@x, 50%@y", Interpreter::cmd),
+              "curl -s smtp://mail.example.com:587 --mail-from \"a$b@x\" --ssl"
+              " -u \"alerts@example.com:p$(touch PWNED)w\"%\"PATH\"%\"\\\\\" -T \"cpumailtext.txt\""
+              " --mail-rcpt \"u`id`@x\" --mail-rcpt \"50\"%\"@y\"");
+}
+
+TEST(MailCommand, UnsafeValuesLeaveTheCommandEmpty) {
+    struct Row {
+        void (*spoil)(NotifySettings&);
+        const char* recipients;
+        Interpreter kind;
+        const char* key;
+    } const rows[] = {
+        {[](NotifySettings& x) { x.server.assign("smtp://h;touch PWNED"); }, "a@x", Interpreter::posix_sh, "server"},
+        {[](NotifySettings& x) { x.server.assign("smtp://h&calc"); }, "a@x", Interpreter::cmd, "server"},
+        {[](NotifySettings& x) { x.password.assign("a\"b"); }, "a@x", Interpreter::cmd, "password"},
+        {[](NotifySettings&) {}, "a@x, b\"c@y", Interpreter::cmd, "recipient list"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        NotifySettings s = mail_settings();
+        row.spoil(s);
+        char buf[kMailCommandCap] = "stale";
+        const SettingProblem problem =
+            build_mail_command_for(s, row.recipients, TextBuffer{buf, sizeof buf}, row.kind);
+        ASSERT_TRUE(problem.found());
+        EXPECT_STREQ(problem.key, row.key);
+        EXPECT_STREQ(buf, "");
+    }
+}
+
+TEST(MailRecipients, EachPartIsCutWhereTheCommandIsFull) {
+    // a command already near its 8191-character limit
+    const std::string option = " --mail-rcpt \"abc@x\"";  // 20 characters
+    for (std::size_t room : {0u, 1u, 13u, 14u, 19u, 20u, 21u, 40u}) {
+        SCOPED_TRACE(room);
+        std::string buf(kMailCommandCap, '\0');
+        const std::string filler(kMailCommandCap - 1 - room, 'f');
+        text_copy(TextBuffer{buf.data(), buf.size()}, filler.c_str());
+        EXPECT_TRUE(append_mail_recipients(TextBuffer{buf.data(), buf.size()}, "abc@x, second@y",
+                                           Interpreter::posix_sh));
+        const std::string both = option + " --mail-rcpt \"second@y\"";
+        EXPECT_EQ(std::string(buf.c_str()), filler + both.substr(0, room));
+    }
+}
+
+using MailMessage = InTempDir;
+
+TEST_F(MailMessage, FiveWritesWithCarriageReturnLineFeeds) {
+    ASSERT_EQ(write_mail_message("m.txt", "a@x", " b@y ,, c@z", "CPU HIGH 97.3%",
+                                 "line one\nline two\n\nend"),
+              1);
+    EXPECT_EQ(read_file("m.txt"),
+              "From: a@x\r\nTo:  b@y ,, c@z\r\nSubject: CPU HIGH 97.3%\r\n"
+              "Content-Type: text/plain; charset=UTF-8\r\n\r\n"
+              "line one\r\nline two\r\n\r\nend\r\n");
+    ASSERT_EQ(write_mail_message("m.txt", "a@x", "b@y", nullptr, nullptr), 1);
+    EXPECT_EQ(read_file("m.txt"),
+              "From: a@x\r\nTo: b@y\r\nSubject: \r\n"
+              "Content-Type: text/plain; charset=UTF-8\r\n\r\n\r\n");
+    EXPECT_EQ(write_mail_message("no-such-dir/m.txt", "a@x", "b@y", "s", "b"), 0);
+}
+
+class SendEmail : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        curl_ = std::make_unique<FakeCurl>(dir());
+    }
+    void TearDown() override {
+        curl_.reset();
+        InTempDir::TearDown();
+    }
+    std::unique_ptr<FakeCurl> curl_;
+};
+
+TEST_F(SendEmail, ForegroundPrintsAroundTheRunAndLogsTheRecipients) {
+    const NotifySettings s = mail_settings();
+    ConsoleCapture console;
+    EXPECT_EQ(send_email(&s, " a@x.com ,, b@y.com", "Subject line", "Body\nsecond line", 0), 1);
+    EXPECT_EQ(console.out(), "Sending email alert ...\nEmail command rc=0\n");
+    EXPECT_EQ(log_messages(), std::vector<std::string>{"Send email to  a@x.com ,, b@y.com"});
+    EXPECT_EQ(curl_->argv(),
+              (std::vector<std::string>{"-s", "smtp://mail.example.com:587", "--mail-from",
+                                        "Load Hawk <alerts@example.com>", "--ssl", "-u",
+                                        "alerts@example.com:s3cret", "-T", "cpumailtext.txt",
+                                        "--mail-rcpt", "a@x.com", "--mail-rcpt", "b@y.com"}));
+    // curl found the message in the working directory; afterwards it is gone
+    EXPECT_EQ(curl_->message(),
+              "From: Load Hawk <alerts@example.com>\r\nTo:  a@x.com ,, b@y.com\r\n"
+              "Subject: Subject line\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n"
+              "Body\r\nsecond line\r\n");
+    EXPECT_FALSE(file_exists(kMailMessageFile));
+}
+
+TEST_F(SendEmail, FailureAndSilentMode) {
+    const NotifySettings s = mail_settings();
+    curl_->set_rc(67);
+    {
+        ConsoleCapture console;
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 0), 0);
+        EXPECT_EQ(console.out(), "Sending email alert ...\nEmail command rc=67\n");
+    }
+    EXPECT_FALSE(file_exists(kMailMessageFile));
+    {
+        ConsoleCapture console;
+        curl_->set_rc(0);
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 1), 1);
+        EXPECT_EQ(console.out(), "");
+    }
+    EXPECT_FALSE(file_exists(kMailMessageFile));
+    EXPECT_EQ(log_messages(), (std::vector<std::string>{"Send email to a@x", "Send email to a@x"}));
+    EXPECT_EQ(curl_->calls(), "call\ncall\n");
+}
+
+TEST_F(SendEmail, SwitchedOffOrWithoutRecipientsTouchesNothing) {
+    NotifySettings off = mail_settings();
+    off.email_enabled = 0;
+    const NotifySettings on = mail_settings();
+    ConsoleCapture console;
+    EXPECT_EQ(send_email(&off, "a@x", "S", "B", 0), 0);
+    EXPECT_EQ(send_email(&on, "", "S", "B", 0), 0);
+    EXPECT_EQ(send_email(&on, nullptr, "S", "B", 0), 0);
+    EXPECT_EQ(send_email(nullptr, "a@x", "S", "B", 0), 0);
+    EXPECT_EQ(console.out(), "");
+    EXPECT_FALSE(file_exists(kLogFileName));
+    EXPECT_FALSE(file_exists(kMailMessageFile));
+    EXPECT_EQ(curl_->calls(), "");
+}
+
+TEST_F(SendEmail, ListWithoutAddressesStillRunsCurl) {
+    const NotifySettings s = mail_settings();
+    ConsoleCapture console;
+    EXPECT_EQ(send_email(&s, " , ,", nullptr, nullptr, 0), 1);
+    ASSERT_EQ(curl_->argv().size(), 9u);
+    EXPECT_EQ(curl_->argv().back(), "cpumailtext.txt");
+    EXPECT_EQ(curl_->message(),
+              "From: Load Hawk <alerts@example.com>\r\nTo:  , ,\r\nSubject: \r\n"
+              "Content-Type: text/plain; charset=UTF-8\r\n\r\n\r\n");
+}
+
+TEST_F(SendEmail, UnsafeServerFailsTheSendWithAReason) {
+    NotifySettings s = mail_settings();
+    s.server.assign("smtp://h;touch PWNED");
+    {
+        ConsoleCapture console;
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 0), 0);
+        EXPECT_EQ(console.out(),
+                  "Sending email alert ...\n"
+                  "Email not sent: server holds a character other than letters, digits, blanks"
+                  " and : / . - _ @ [ ] + = , ~\n");
+    }
+    {
+        ConsoleCapture console;
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 1), 0);
+        EXPECT_EQ(console.out(), "");
+    }
+    const std::vector<std::string> log = log_messages();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0], "Send email to a@x");
+    EXPECT_EQ(log[1].rfind("Email not sent: server holds a character", 0), 0u) << log[1];
+    EXPECT_EQ(log[3], log[1]);
+    EXPECT_EQ(curl_->calls(), "");
+    EXPECT_FALSE(file_exists(kMailMessageFile));
+    EXPECT_FALSE(file_exists("PWNED"));
+}
+
+TEST_F(SendEmail, WaitsForAnotherProcessHoldingTheMailLock) {
+    // a second copy of the program in this directory is in the middle of a send
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        close(release[1]);
+        plat::FileLock lock{};
+        if (plat::file_lock_acquire(kMailLockFile, 5000, &lock) != plat::FileLockResult::held) _exit(2);
+        char c = 'y';
+        if (write(ready[1], &c, 1) != 1) _exit(3);
+        (void)read(release[0], &c, 1);
+        usleep(300 * 1000);
+        // its send ends: the mark goes down before the lock is given back
+        write_file("released.mark", "");
+        plat::file_lock_release(&lock);
+        _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    setenv("FAKE_CURL_MARK", "released.mark", 1);
+    close(release[1]);  // the child now holds on for a moment, then lets go
+    const NotifySettings s = mail_settings();
+    ConsoleCapture console;
+    EXPECT_EQ(send_email(&s, "a@x", "S", "B", 0), 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // curl ran only after the other holder had finished
+    EXPECT_EQ(curl_->calls(), "marked\n");
+}

@@ -1,0 +1,228 @@
+#include "notify/telegram.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/console.h"
+#include "control/event_log.h"
+#include "notify/fake_curl.h"
+#include "support/test_support.h"
+
+using plat::Interpreter;
+
+namespace {
+
+std::string encoded(const std::string& source, std::size_t capacity) {
+    std::string out(capacity, 'x');
+    url_encode(source.c_str(), out.data(), capacity);
+    return out.c_str();
+}
+
+NotifySettings bot_settings() {
+    NotifySettings s{};
+    s.telegram_enabled = 1;
+    s.token.assign("123456:AAbb-cc_DD");
+    s.chat_id.assign("-1001234567890");
+    s.sendtimeout = 30;
+    return s;
+}
+
+}  // namespace
+
+TEST(UrlEncode, UnreservedStayBlankIsPlusTheRestEscaped) {
+    struct Row {
+        const char* source;
+        const char* expected;
+    } const rows[] = {
+        {"95% load at 10:00", "95%25+load+at+10%3A00"},
+        {"line\nfeed", "line%0Afeed"},
+        {"a+b", "a%2Bb"},
+        {"@channel", "%40channel"},
+        {"-1001234567890", "-1001234567890"},
+        {"AZaz09-._~", "AZaz09-._~"},
+        {"\xc3\xa9t\xc3\xa9", "%C3%A9t%C3%A9"},
+        {"\x01\x7f\x80\xff", "%01%7F%80%FF"},
+        {"&=?/#\"'%", "%26%3D%3F%2F%23%22%27%25"},
+        {"", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.source);
+        EXPECT_EQ(encoded(row.source, 64), row.expected);
+    }
+    char out[8] = "stale";
+    url_encode(nullptr, out, sizeof out);
+    EXPECT_STREQ(out, "");
+}
+
+TEST(UrlEncode, StopsBeforeAByteOnceCapacityMinusFourIsReached) {
+    const std::string e = "\xc3\xa9";  // two escapes, six characters
+    struct Row {
+        std::string source;
+        std::size_t capacity;
+        std::string expected;
+    } const rows[] = {
+        {std::string(2044, 'a'), 2048, std::string(2044, 'a')},
+        {std::string(2045, 'a'), 2048, std::string(2044, 'a')},
+        {std::string(2043, 'a') + e, 2048, std::string(2043, 'a') + "%C3"},      // 2046
+        {std::string(2042, 'a') + e, 2048, std::string(2042, 'a') + "%C3"},      // 2045
+        {std::string(2041, 'a') + e, 2048, std::string(2041, 'a') + "%C3"},      // 2044
+        {std::string(2038, 'a') + e, 2048, std::string(2038, 'a') + "%C3%A9"},   // 2044, whole
+        {"abcdef", 8, "abcd"},
+        {"a b", 5, "a"},
+        {"abc", 4, ""},
+        {"abc", 3, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.source.size());
+        SCOPED_TRACE(row.capacity);
+        const std::string got = encoded(row.source, row.capacity);
+        EXPECT_EQ(got, row.expected);
+        EXPECT_LE(got.size(), row.capacity >= 2 ? row.capacity - 2 : 0);
+    }
+}
+
+TEST(TelegramAddress, BaseThenTokenChatAndTextEncoded) {
+    NotifySettings s = bot_settings();
+    char out[kTelegramAddressCap];
+    build_telegram_address(s, "CPU 97.3% >= 90%", TextBuffer{out, sizeof out});
+    EXPECT_STREQ(out,
+                 "https://api.telegram.org/bot123456%3AAAbb-cc_DD/sendMessage"
+                 "?chat_id=-1001234567890&text=CPU+97.3%25+%3E%3D+90%25");
+    s.telegram_api.assign("http://127.0.0.1:8081");
+    s.chat_id.assign("@chan");
+    build_telegram_address(s, "hi", TextBuffer{out, sizeof out});
+    EXPECT_STREQ(out, "http://127.0.0.1:8081/bot123456%3AAAbb-cc_DD/sendMessage?chat_id=%40chan&text=hi");
+}
+
+TEST(TelegramCommand, AddressQuotedForEachInterpreter) {
+    NotifySettings s = bot_settings();
+    s.telegram_api.assign("http://127.0.0.1:8081");
+    char out[kTelegramCommandCap];
+    ASSERT_FALSE(build_telegram_command(s, "ok now", TextBuffer{out, sizeof out},
+                                        Interpreter::posix_sh, "/dev/null")
+                     .found());
+    EXPECT_STREQ(out,
+                 "curl -s \"http://127.0.0.1:8081/bot123456%3AAAbb-cc_DD/sendMessage"
+                 "?chat_id=-1001234567890&text=ok+now\" > /dev/null 2>&1");
+    ASSERT_FALSE(build_telegram_command(s, "ok now", TextBuffer{out, sizeof out},
+                                        Interpreter::cmd, "nul")
+                     .found());
+    EXPECT_STREQ(out,
+                 "curl -s \"http://127.0.0.1:8081/bot123456\"%\"3AAAbb-cc_DD/sendMessage"
+                 "?chat_id=-1001234567890&text=ok+now\" > nul 2>&1");
+    // a user's base address is quoted like every other value
+    s.telegram_api.assign("http://h/$(touch PWNED)");
+    ASSERT_FALSE(build_telegram_command(s, "x", TextBuffer{out, sizeof out},
+                                        Interpreter::posix_sh, "/dev/null")
+                     .found());
+    EXPECT_STREQ(out, "curl -s \"http://h/\\$(touch PWNED)/bot123456%3AAAbb-cc_DD/sendMessage"
+                      "?chat_id=-1001234567890&text=x\" > /dev/null 2>&1");
+    s.telegram_api.assign("-K/etc/passwd");
+    const SettingProblem problem = build_telegram_command(
+        s, "x", TextBuffer{out, sizeof out}, Interpreter::posix_sh, "/dev/null");
+    ASSERT_TRUE(problem.found());
+    EXPECT_STREQ(problem.key, "telegram_api");
+    EXPECT_STREQ(out, "");
+}
+
+TEST(TelegramCommand, DefaultBaseAndTheLongestValuesFit) {
+    NotifySettings s = bot_settings();
+    s.token.assign(std::string(255, ':').c_str());
+    s.chat_id.assign(std::string(255, '@').c_str());
+    const std::string text(4000, '%');
+    char out[kTelegramCommandCap];
+    ASSERT_FALSE(build_telegram_command(s, text.c_str(), TextBuffer{out, sizeof out},
+                                        Interpreter::posix_sh, "/dev/null")
+                     .found());
+    const std::string command = out;
+    EXPECT_EQ(command.rfind("curl -s \"https://api.telegram.org/bot%3A%3A", 0), 0u);
+    EXPECT_EQ(command.substr(command.size() - 18), "\" > /dev/null 2>&1");
+}
+
+class SendTelegram : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        curl_ = std::make_unique<FakeCurl>(dir());
+    }
+    void TearDown() override {
+        curl_.reset();
+        InTempDir::TearDown();
+    }
+    std::vector<std::string> log_messages() const {
+        std::vector<std::string> messages;
+        const std::string log = read_file(kLogFileName);
+        std::size_t start = 0;
+        while (start < log.size()) {
+            const std::size_t end = log.find('\n', start);
+            // "YYYY-MM-DD hh:mm:ss " is 20 characters
+            messages.push_back(log.substr(start + 20, end - start - 20));
+            start = end + 1;
+        }
+        return messages;
+    }
+    std::unique_ptr<FakeCurl> curl_;
+};
+
+TEST_F(SendTelegram, ForegroundPrintsAroundTheRunAndLogsTheStoredChatId) {
+    NotifySettings s = bot_settings();
+    s.chat_id.assign("@my_channel");
+    ConsoleCapture console;
+    EXPECT_EQ(send_telegram(&s, "ALERT CPU HIGH\nCPU: 97.3% >= 90%", 0), 1);
+    EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=0\n");
+    EXPECT_EQ(log_messages(), std::vector<std::string>{"Send Telegram alert to chat_id @my_channel"});
+    EXPECT_EQ(curl_->argv(),
+              (std::vector<std::string>{
+                  "-s", "https://api.telegram.org/bot123456%3AAAbb-cc_DD/sendMessage"
+                        "?chat_id=%40my_channel&text=ALERT+CPU+HIGH%0ACPU%3A+97.3%25+%3E%3D+90%25"}));
+}
+
+TEST_F(SendTelegram, FailureAndSilentMode) {
+    const NotifySettings s = bot_settings();
+    curl_->set_rc(6);
+    {
+        ConsoleCapture console;
+        EXPECT_EQ(send_telegram(&s, "x", 0), 0);
+        EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=6\n");
+    }
+    {
+        ConsoleCapture console;
+        curl_->set_rc(0);
+        EXPECT_EQ(send_telegram(&s, "x", 1), 1);
+        EXPECT_EQ(console.out(), "");
+    }
+    EXPECT_EQ(log_messages(),
+              (std::vector<std::string>{"Send Telegram alert to chat_id -1001234567890",
+                                        "Send Telegram alert to chat_id -1001234567890"}));
+}
+
+TEST_F(SendTelegram, SwitchedOffOrEmptyTextTouchesNothing) {
+    NotifySettings off = bot_settings();
+    off.telegram_enabled = 0;
+    const NotifySettings on = bot_settings();
+    ConsoleCapture console;
+    EXPECT_EQ(send_telegram(&off, "x", 0), 0);
+    EXPECT_EQ(send_telegram(&on, "", 0), 0);
+    EXPECT_EQ(send_telegram(&on, nullptr, 0), 0);
+    EXPECT_EQ(send_telegram(nullptr, "x", 0), 0);
+    EXPECT_EQ(console.out(), "");
+    EXPECT_FALSE(file_exists(kLogFileName));
+    EXPECT_EQ(curl_->calls(), "");
+}
+
+TEST_F(SendTelegram, UnsafeBaseAddressFailsTheSendWithAReason) {
+    NotifySettings s = bot_settings();
+    s.telegram_api.assign("ftp://h");
+    ConsoleCapture console;
+    EXPECT_EQ(send_telegram(&s, "x", 0), 0);
+    EXPECT_EQ(console.out(),
+              "Sending Telegram alert ...\n"
+              "Telegram not sent: telegram_api must begin with http:// or https://\n");
+    EXPECT_EQ(log_messages(),
+              (std::vector<std::string>{"Send Telegram alert to chat_id -1001234567890",
+                                        "Telegram not sent: telegram_api must begin with http:// or https://"}));
+    EXPECT_EQ(curl_->calls(), "");
+}

@@ -1,0 +1,54 @@
+"""A loopback HTTP server standing in for the Telegram Bot API.
+
+It records the path and query of every request exactly as sent and answers
+200 with a small JSON body, as sendMessage does.
+"""
+import http.server
+import threading
+
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self._answer()
+
+    def do_POST(self):
+        self._answer()
+
+    def _answer(self):
+        with self.server.peer.lock:
+            self.server.peer.requests.append(self.path)
+        body = b'{"ok":true,"result":{"message_id":1}}'
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+class BotApiPeer:
+    def __init__(self):
+        self.requests = []   # path + query of each request, as sent
+        self.lock = threading.Lock()
+        self._server = None
+        self._thread = None
+
+    def start(self):
+        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
+        self._server.peer = self
+        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
+        self._thread.start()
+        return self
+
+    def stop(self):
+        if self._server is not None:
+            self._server.shutdown()
+            self._server.server_close()
+            self._thread.join(timeout=10)
+            self._server = None
+
+    @property
+    def base(self):
+        return f"http://127.0.0.1:{self._server.server_address[1]}"

@@ -1,0 +1,142 @@
+// A test-only driver of the notification senders, built for both platforms
+// so the end-to-end tests can run them (the Windows build under Wine):
+//
+//   notify_driver email    SETTINGS   send_email with the settings below
+//   notify_driver telegram SETTINGS   send_telegram
+//   notify_driver run      SECONDS COMMAND-FILE   run_shell_command, prints "rc=%d"
+//
+// SETTINGS is a file of key=value lines; "\n", "\\" and "\xHH" in a value
+// stand for a line feed, a backslash and any byte. Keys: the NotifySettings
+// fields (server, email, password, from, to, iamalive, token, chat_id,
+// telegram_api, sendtimeout, email_enabled, telegram_enabled; the flags are 1
+// unless given) and recipients, subject, body, text, silent.
+// The exit code is 0 when the send reported success, else 1.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "notify/email.h"
+#include "notify/shell_command.h"
+#include "notify/telegram.h"
+
+namespace {
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string unescape(const std::string& raw) {
+    std::string out;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\' || i + 1 >= raw.size()) {
+            out += raw[i];
+            continue;
+        }
+        const char next = raw[++i];
+        if (next == 'n') {
+            out += '\n';
+        } else if (next == 'x' && i + 2 < raw.size() && hex_digit(raw[i + 1]) >= 0 &&
+                   hex_digit(raw[i + 2]) >= 0) {
+            out += static_cast<char>(hex_digit(raw[i + 1]) * 16 + hex_digit(raw[i + 2]));
+            i += 2;
+        } else {
+            out += next;
+        }
+    }
+    return out;
+}
+
+std::string read_all(const char* path) {
+    std::string text;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return text;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+    std::fclose(file);
+    return text;
+}
+
+std::map<std::string, std::string> read_settings(const char* path) {
+    std::map<std::string, std::string> values;
+    const std::string all = read_all(path);
+    std::size_t start = 0;
+    while (start < all.size()) {
+        std::size_t end = all.find('\n', start);
+        if (end == std::string::npos) end = all.size();
+        std::string line = all.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = unescape(line.substr(eq + 1));
+        start = end + 1;
+    }
+    return values;
+}
+
+const char* value_or_null(const std::map<std::string, std::string>& values, const char* key) {
+    const auto it = values.find(key);
+    return it == values.end() ? nullptr : it->second.c_str();
+}
+
+NotifySettings to_settings(const std::map<std::string, std::string>& values) {
+    NotifySettings s{};
+    s.email_enabled = 1;
+    s.telegram_enabled = 1;
+    for (const auto& [key, value] : values) {
+        const char* v = value.c_str();
+        if (key == "server") s.server.assign(v);
+        if (key == "email") s.email.assign(v);
+        if (key == "password") s.password.assign(v);
+        if (key == "from") s.from.assign(v);
+        if (key == "to") s.to.assign(v);
+        if (key == "iamalive") s.iamalive.assign(v);
+        if (key == "token") s.token.assign(v);
+        if (key == "chat_id") s.chat_id.assign(v);
+        if (key == "telegram_api") s.telegram_api.assign(v);
+        if (key == "sendtimeout") s.sendtimeout = std::atoi(v);
+        if (key == "email_enabled") s.email_enabled = std::atoi(v);
+        if (key == "telegram_enabled") s.telegram_enabled = std::atoi(v);
+    }
+    return s;
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: notify_driver email|telegram SETTINGS\n"
+                 "       notify_driver run SECONDS COMMAND-FILE\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
+    const std::string mode = argv[1];
+    if (mode == "run") {
+        if (argc < 4) return usage();
+        const std::string command = read_all(argv[3]);
+        const int rc = run_shell_command(command.c_str(),
+                                         static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
+        std::printf("rc=%d\n", rc);
+        return 0;
+    }
+    const std::map<std::string, std::string> values = read_settings(argv[2]);
+    const NotifySettings settings = to_settings(values);
+    const char* silent_text = value_or_null(values, "silent");
+    const int silent = silent_text != nullptr ? std::atoi(silent_text) : 0;
+    int sent = 0;
+    if (mode == "email") {
+        sent = send_email(&settings, value_or_null(values, "recipients"),
+                          value_or_null(values, "subject"), value_or_null(values, "body"), silent);
+    } else if (mode == "telegram") {
+        sent = send_telegram(&settings, value_or_null(values, "text"), silent);
+    } else {
+        return usage();
+    }
+    return sent == 1 ? 0 : 1;
+}

@@ -1,0 +1,58 @@
+"""pytest fixtures of the test peers; tests/e2e/conftest.py imports them.
+
+smtp_server  a running SmtpPeer (loopback, free port, one test account)
+bot_api      a running BotApiPeer (point `telegram_api` at .base)
+fake_curl    a FakeCurl: a bin folder holding `curl` (fake_curl.py) to put
+             first on PATH; .env(...) gives that environment, .calls() the
+             records of every call
+"""
+import json
+import os
+import pathlib
+import shutil
+
+import pytest
+
+from bot_api_peer import BotApiPeer
+from smtp_peer import SmtpPeer
+
+PEERS = pathlib.Path(__file__).resolve().parent
+
+
+class FakeCurl:
+    def __init__(self, base):
+        self.bin = base / "fake-curl-bin"
+        self.bin.mkdir()
+        shutil.copy(PEERS / "fake_curl.py", self.bin / "curl")
+        (self.bin / "curl").chmod(0o755)
+        self.log = base / "fake_curl.jsonl"
+
+    def env(self, **extra):
+        """Environment entries that put the stand-in first on PATH."""
+        env = {"PATH": f"{self.bin}:{os.environ.get('PATH', '')}", "FAKE_CURL_LOG": str(self.log)}
+        env.update({k: str(v) for k, v in extra.items()})
+        return env
+
+    def calls(self):
+        if not self.log.exists():
+            return []
+        return [json.loads(line) for line in self.log.read_text().splitlines() if line]
+
+
+@pytest.fixture
+def smtp_server():
+    peer = SmtpPeer().start()
+    yield peer
+    peer.stop()
+
+
+@pytest.fixture
+def bot_api():
+    peer = BotApiPeer().start()
+    yield peer
+    peer.stop()
+
+
+@pytest.fixture
+def fake_curl(tmp_path):
+    return FakeCurl(tmp_path)

@@ -1,0 +1,150 @@
+// The two walks against processes this test starts itself.
+#include "sampling/collect_top.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "sampling/render_top_list.h"
+#include "support/child_process.h"
+
+namespace {
+
+const TopEntry* find_row(const TopList& list, pid_t pid) {
+    for (const TopEntry& row : list.rows) {
+        if (row.pid == pid) return &row;
+    }
+    return nullptr;
+}
+
+// Calls `each(pid)` for every numeric entry of /proc.
+void for_each_pid(const std::function<void(pid_t)>& each) {
+    std::error_code ignored;
+    for (const auto& item : std::filesystem::directory_iterator("/proc", ignored)) {
+        const std::string name = item.path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
+        each(static_cast<pid_t>(std::stol(name)));
+    }
+}
+
+// Resident bytes of a process from /proc/PID/status (VmRSS, kB); 0 if gone.
+unsigned long long resident_bytes(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string key;
+    while (in >> key) {
+        if (key == "VmRSS:") {
+            unsigned long long kilobytes = 0;
+            in >> kilobytes;
+            return kilobytes * 1024;
+        }
+    }
+    return 0;
+}
+
+void expect_ordered(const TopList& list) {
+    for (std::size_t i = 1; i < kTopRows; ++i) {
+        if (list.rows[i].pid > 0) {
+            EXPECT_GE(list.rows[i - 1].value, list.rows[i].value);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(CollectTopLive, MemoryListPutsTheLargestWorkingSetFirst) {
+    // larger than anything else on this machine, and at least 200 MB
+    unsigned long long largest = 0;
+    for_each_pid([&](pid_t pid) { largest = std::max(largest, resident_bytes(pid)); });
+    const unsigned long long size = std::max(200ull << 20, largest * 2);
+    plat::MemoryStatus memory{};
+    ASSERT_TRUE(plat::memory_status(&memory));
+    ASSERT_LT(size, memory.avail_bytes / 2) << "not enough free memory for the test";
+
+    // the bytes are written, so every page is resident
+    ChildProcess python;
+    ASSERT_TRUE(python.start({"/usr/bin/python3", "-c",
+                              "import sys, time\n"
+                              "b = b'\\x01' * " + std::to_string(size) + "\n"
+                              "sys.stdout.write('r'); sys.stdout.flush()\n"
+                              "time.sleep(120)\n"}));
+    ASSERT_TRUE(python.wait_ready(60000));
+
+    const std::uint64_t total_mb = memory.total_bytes >> 20;
+    TopList list{};
+    collect_memory_top(total_mb, &list);
+    const unsigned long long resident = resident_bytes(python.pid());
+
+    EXPECT_EQ(list.rows[0].pid, python.pid());
+    EXPECT_STREQ(list.rows[0].name.c_str(), "python3");
+    EXPECT_GE(list.rows[0].working_set, size);
+    // the working set is the resident size (the child sits still; the kernel's
+    // per-cpu estimate in /proc/PID/stat may be some pages off the exact VmRSS)
+    EXPECT_NEAR(static_cast<double>(list.rows[0].working_set), static_cast<double>(resident),
+                1024.0 * 1024);
+    EXPECT_DOUBLE_EQ(list.rows[0].value, static_cast<double>(list.rows[0].working_set) * 100.0 /
+                                             static_cast<double>(total_mb << 20));
+    expect_ordered(list);
+
+    FixedText<kTopTextCap> text;
+    render_top_list(list, TopKind::memory, text.out());
+    const std::string first_line = "TOP1- PID: " + std::to_string(python.pid()) + " %MEM: ";
+    EXPECT_EQ(std::string(text.c_str()).rfind(first_line, 0), 0u) << text.c_str();
+    EXPECT_NE(std::string(text.c_str()).find(" COMMAND: python3\n"), std::string::npos);
+}
+
+TEST(CollectTopLive, CpuTimeListHoldsTheBusiestChild) {
+    ChildProcess busy;
+    ASSERT_TRUE(busy.fork_named("lh-busy", ChildProcess::Work::busy));
+    ASSERT_TRUE(busy.wait_ready(10000));
+
+    // let the child burn more CPU time than the fifth busiest other process
+    auto fifth_other = [&]() {
+        std::vector<double> seconds;
+        for_each_pid([&](pid_t pid) {
+            if (pid != busy.pid()) seconds.push_back(process_cpu_seconds(pid));
+        });
+        std::sort(seconds.rbegin(), seconds.rend());
+        return seconds.size() >= kTopRows ? seconds[kTopRows - 1] : 0.0;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (process_cpu_seconds(busy.pid()) < fifth_other() + 0.5) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            GTEST_SKIP() << "five other processes have used more CPU time than the child could in 40 s";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
+    TopList list{};
+    collect_cpu_time_top(&list);
+    const double burned = process_cpu_seconds(busy.pid());
+    const TopEntry* row = find_row(list, busy.pid());
+    ASSERT_NE(row, nullptr);
+    EXPECT_STREQ(row->name.c_str(), "lh-busy");
+    // the same seconds /proc/PID/stat gives (the child keeps spinning meanwhile)
+    EXPECT_NEAR(row->value, burned, 0.3);
+    EXPECT_LE(row->value, burned + 0.02);
+    for (const TopEntry& r : list.rows) EXPECT_EQ(r.working_set, 0u);
+    expect_ordered(list);
+}
+
+TEST(CollectTopLive, NoTotalMemoryLeavesTheMemoryListEmpty) {
+    TopList list{};
+    list.rows[0].pid = 42;
+    list.rows[0].value = 99.0;
+    collect_memory_top(0, &list);
+    const TopList empty{};
+    EXPECT_EQ(std::memcmp(&list, &empty, sizeof list), 0);
+    FixedText<kTopTextCap> text;
+    render_top_list(list, TopKind::memory, text.out());
+    EXPECT_STREQ(text.c_str(), "TOP1- PID: 0 %MEM: 0.0 COMMAND: ?\n");
+}
