@@ -65,8 +65,11 @@ wineprefix:
 
 run: release
 	@mkdir -p $(RUNDIR)
-	@for f in examples/loadhawk_setup.txt examples/loadhawk_email.txt; do \
-	    [ -f $(RUNDIR)/$$(basename $$f) ] || cp $$f $(RUNDIR)/; done
+	@# the first time only, so edits there stay; a 5-second cycle shows the
+	@# first report within seconds (the example's 60 suits a real machine)
+	@[ -f $(RUNDIR)/loadhawk_setup.txt ] || \
+	    sed 's/^interval : "60"/interval : "5"/' examples/loadhawk_setup.txt > $(RUNDIR)/loadhawk_setup.txt
+	@[ -f $(RUNDIR)/loadhawk_email.txt ] || cp examples/loadhawk_email.txt $(RUNDIR)/
 	@echo "loadhawk: running in $(RUNDIR) (Ctrl-C stops it; the log is $(RUNDIR)/loadhawk_log.txt)"
 	cd $(RUNDIR) && ../release/loadhawk
 

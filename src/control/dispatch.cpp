@@ -5,6 +5,7 @@
 #include "control/banner.h"
 #include "config/config_check.h"
 #include "control/console.h"
+#include "control/monitor_run.h"
 #include "control/silent_mode.h"
 #include "platform/platform.h"
 
@@ -93,6 +94,5 @@ int run_program(int argc, const char* const* argv) {
         case Command::monitor_run:
             break;
     }
-    (void)start;
-    return not_available("the monitor run");
+    return run_monitor(start.day);
 }

@@ -3,6 +3,8 @@
 #include "control/console.h"
 #include "control/silent_mode.h"
 #include "monitor/evaluate_monitor.h"
+#include "platform/platform.h"
+#include "sampling/sample_system.h"
 
 void run_monitor_cycle(const Sample* sample, const MonitorSettings* monitor_settings,
                        const NotifySettings* notify_settings, MonitorRun* run) {
@@ -23,5 +25,22 @@ void run_monitor_cycle(const Sample* sample, const MonitorSettings* monitor_sett
     if (!silent_mode()) {
         console_out("\nWait %d seconds for next time check .....\n", s.interval);
         console_out("========================================================================\n");
+    }
+}
+
+void run_monitor_loop(const MonitorSettings* monitor_settings, const NotifySettings* notify_settings,
+                      CpuReading* previous, std::int32_t remembered_day) {
+    MonitorRun run{};
+    run.remembered_day = remembered_day;
+    // one sample, overwritten every cycle
+    Sample sample{};
+    for (;;) {
+        // one second's pause first, then the figures and the report
+        sample_system(previous, &sample);
+        run_monitor_cycle(&sample, monitor_settings, notify_settings, &run);
+        // the rest of the interval; none at all when it is 1
+        for (std::int32_t second = 1; second < monitor_settings->interval; ++second) {
+            plat::sleep_ms(1000);
+        }
     }
 }

@@ -26,3 +26,11 @@ static_assert(std::is_trivially_copyable_v<MonitorRun>);
 // silent. Does not sleep.
 void run_monitor_cycle(const Sample* sample, const MonitorSettings* monitor_settings,
                        const NotifySettings* notify_settings, MonitorRun* run);
+
+// The monitor run's cycle, without end: sample_system (which pauses one
+// second first), run_monitor_cycle, then interval - 1 one-second sleeps.
+// `previous` is the first CPU reading, replaced as the cycles go on;
+// `remembered_day` is the day of the month of the start time.
+[[noreturn]] void run_monitor_loop(const MonitorSettings* monitor_settings,
+                                   const NotifySettings* notify_settings, CpuReading* previous,
+                                   std::int32_t remembered_day);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <signal.h>
 
 #include <string>
 
@@ -50,16 +49,22 @@ TEST(PidText, FirstNumberAsPercentLuReadsIt) {
 TEST(Liveness, LiveLoadhawkIsAliveAndOfOurName) {
     // this very process is alive and has our name
     EXPECT_TRUE(plat::is_live_loadhawk(plat::own_pid()));
-    Child twin(Child::Kind::twin);
+    ChildProcess twin;
+    ASSERT_TRUE(start_twin(&twin));
     EXPECT_TRUE(plat::is_live_loadhawk(static_cast<std::uint32_t>(twin.pid())));
     EXPECT_TRUE(monitor_is_live(static_cast<std::uint64_t>(twin.pid())));
     const auto ended = static_cast<std::uint32_t>(twin.pid());
-    twin.end();
+    twin.stop();
     EXPECT_FALSE(plat::is_live_loadhawk(ended));
 
-    Child sleeper(Child::Kind::sleep);
+    ChildProcess sleeper;
+    ASSERT_TRUE(start_sleeper(&sleeper));
     EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(sleeper.pid())));
-    Child zombie(Child::Kind::zombie);
+    // a twin that has ended but is not reaped yet runs no more
+    ChildProcess zombie;
+    ASSERT_TRUE(start_twin(&zombie));
+    EXPECT_TRUE(plat::is_live_loadhawk(static_cast<std::uint32_t>(zombie.pid())));
+    make_zombie(zombie);
     EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(zombie.pid())));
 
     EXPECT_FALSE(plat::is_live_loadhawk(0));
@@ -75,10 +80,12 @@ TEST(Liveness, LiveLoadhawkIsAliveAndOfOurName) {
 using PidGuard = InTempDir;
 
 TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
-    Child sleeper(Child::Kind::sleep);
-    Child gone(Child::Kind::twin);
+    ChildProcess sleeper;
+    ASSERT_TRUE(start_sleeper(&sleeper));
+    ChildProcess gone;
+    ASSERT_TRUE(start_twin(&gone));
     const std::string gone_pid = std::to_string(gone.pid());
-    gone.end();
+    gone.stop();
     struct Row {
         const char* why;
         bool exists;
@@ -103,11 +110,12 @@ TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
         EXPECT_EQ(read_file(kPidFileName), own_pid_line());
     }
     // the unrelated program was left alone
-    EXPECT_EQ(kill(sleeper.pid(), 0), 0);
+    EXPECT_FALSE(has_ended(sleeper.pid()));
 }
 
 TEST_F(PidGuard, LiveLoadhawkKeepsItsPidFile) {
-    Child twin(Child::Kind::twin);
+    ChildProcess twin;
+    ASSERT_TRUE(start_twin(&twin));
     const std::string content = std::to_string(twin.pid()) + "\n";
     write_file(kPidFileName, content);
     EXPECT_EQ(take_pid_file(), PidFileTake::already_running);

@@ -1,47 +1,40 @@
 #include "support/liveness_child.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-Child::Child(Kind kind) {
-    // closed on exec: end-of-file tells the parent that exec has replaced the name
-    int exec_done[2] = {-1, -1};
-    if (pipe2(exec_done, O_CLOEXEC) != 0) exec_done[0] = exec_done[1] = -1;
-    pid_ = fork();
-    if (pid_ == 0) {
-        if (kind == Kind::sleep) {
-            execlp("sleep", "sleep", "60", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        if (kind == Kind::zombie) _exit(0);
-        for (;;) pause();
-    }
-    if (exec_done[1] >= 0) close(exec_done[1]);
-    if (kind == Kind::sleep && exec_done[0] >= 0) {
-        char byte;
-        while (read(exec_done[0], &byte, 1) > 0) {
-        }
-    }
-    if (exec_done[0] >= 0) close(exec_done[0]);
-    if (kind == Kind::zombie && pid_ > 0) {
-        // wait until it has ended, without reaping it
-        siginfo_t info{};
-        waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT);
-    }
+#include <fstream>
+#include <string>
+
+namespace {
+
+std::string own_comm() {
+    std::ifstream in("/proc/self/comm");
+    std::string comm;
+    std::getline(in, comm);
+    return comm;
 }
 
-void Child::end() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+}  // namespace
+
+bool start_twin(ChildProcess* child) {
+    // the child names itself before it reports ready
+    return child->fork_named(own_comm().c_str(), ChildProcess::Work::idle) && child->wait_ready(10000);
 }
 
-bool Child::reap() {
-    if (pid_ <= 0) return true;
-    if (waitpid(pid_, nullptr, WNOHANG) != pid_) return false;
-    pid_ = -1;
-    return true;
+bool start_sleeper(ChildProcess* child) {
+    // posix_spawn returns once the program has replaced the child
+    return child->start({"/bin/sleep", "60"});
+}
+
+void make_zombie(const ChildProcess& child) {
+    kill(child.pid(), SIGKILL);
+    siginfo_t info{};
+    waitid(P_PID, static_cast<id_t>(child.pid()), &info, WEXITED | WNOWAIT);
+}
+
+bool has_ended(pid_t pid) {
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+    return info.si_pid == pid;
 }

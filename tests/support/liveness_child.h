@@ -1,27 +1,20 @@
-// Child processes for the liveness tests, each ended by pid when the test
-// ends, also when an assertion fails.
+// Child processes that the liveness tests hold a pid file against, built on
+// ChildProcess (each ends by pid with its owner, also when a test fails).
 #pragma once
 
 #include <sys/types.h>
 
-class Child {
-public:
-    enum class Kind {
-        twin,    // a copy of this test program (same process name) that waits
-        sleep,   // the sleep program, another process name
-        zombie,  // a copy that ends at once and is not reaped
-    };
-    explicit Child(Kind kind);
-    ~Child() { end(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
+#include "support/child_process.h"
 
-    pid_t pid() const { return pid_; }
-    // Kills and reaps the child (nothing when it was ended already).
-    void end();
-    // Reaps a child that ended by other means; true when it had ended.
-    bool reap();
+// A copy of this test program under its own process name, waiting: to the
+// liveness test it is a live loadhawk.
+bool start_twin(ChildProcess* child);
 
-private:
-    pid_t pid_;
-};
+// The sleep program: a live process of another name.
+bool start_sleeper(ChildProcess* child);
+
+// Kills the child and waits until it has ended, without reaping it: a zombie.
+void make_zombie(const ChildProcess& child);
+
+// True when the child `pid` has ended (it stays unreaped).
+bool has_ended(pid_t pid);

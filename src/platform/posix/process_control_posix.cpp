@@ -12,33 +12,17 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/posix/proc_read.h"
 
 namespace plat {
 
 namespace {
 
-// Reads up to cap - 1 bytes of a small /proc file and terminates them.
-std::size_t read_small_file(const char* path, char* buffer, std::size_t cap) {
-    buffer[0] = '\0';
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    std::size_t total = 0;
-    while (total + 1 < cap) {
-        const ssize_t got = read(fd, buffer + total, cap - 1 - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        total += static_cast<std::size_t>(got);
-    }
-    close(fd);
-    buffer[total] = '\0';
-    return total;
-}
-
 // The comm of a process ("self" or a pid) without its line feed.
 bool read_comm(const char* process, char* comm, std::size_t cap) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%s/comm", process);
-    const std::size_t got = read_small_file(path, comm, cap);
+    const std::size_t got = read_proc_file(AT_FDCWD, path, comm, cap);
     if (got == 0) return false;
     if (comm[got - 1] == '\n') comm[got - 1] = '\0';
     return comm[0] != '\0';
@@ -51,7 +35,7 @@ bool has_ended(const char* pid_text) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%s/stat", pid_text);
     char stat[512];
-    if (read_small_file(path, stat, sizeof stat) == 0) return true;
+    if (read_proc_file(AT_FDCWD, path, stat, sizeof stat) == 0) return true;
     const char* close_paren = std::strrchr(stat, ')');
     if (close_paren == nullptr || close_paren[1] != ' ') return true;
     const char state = close_paren[2];
@@ -123,6 +107,13 @@ bool start_detached_copy() {
                 if (dup2(null_fd, fd) < 0) failure = errno;
             }
             if (null_fd > 2) close(null_fd);
+            // nothing else of the starter's stays open in a process that runs for
+            // months (a pipe held open would keep a reader of the starter waiting)
+            const long open_max = sysconf(_SC_OPEN_MAX);
+            const int last = open_max > 0 && open_max < 65536 ? static_cast<int>(open_max) : 65536;
+            for (int fd = 3; fd < last; ++fd) {
+                if (fd != report[1]) close(fd);
+            }
         }
         if (failure == 0) {
             // a starter that ignored or blocked signals must not pass that on:
