@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "control/background.h"
 #include "control/banner.h"
 #include "config/config_check.h"
 #include "control/console.h"
@@ -84,11 +85,11 @@ int run_program(int argc, const char* const* argv) {
         case Command::check:
             return run_config_check();
         case Command::start:
-            return not_available("-start");
+            return run_background_start();
         case Command::stop:
-            return not_available("-stop");
+            return run_background_stop();
         case Command::status:
-            return not_available("-status");
+            return run_background_status();
         case Command::test:
             return not_available("-test");
         case Command::monitor_run:

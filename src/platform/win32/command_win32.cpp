@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/win_handle.h"
 
 namespace plat {
 
@@ -16,20 +17,6 @@ const char* null_device() { return "nul"; }
 namespace {
 
 constexpr int kOverrunCode = 124;
-
-// One owner per handle: closed when it goes out of scope.
-struct WinHandle {
-    HANDLE h = nullptr;
-    WinHandle() = default;
-    explicit WinHandle(HANDLE handle) : h(handle) {}
-    ~WinHandle() { close(); }
-    WinHandle(const WinHandle&) = delete;
-    WinHandle& operator=(const WinHandle&) = delete;
-    void close() {
-        if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-        h = nullptr;
-    }
-};
 
 // A job whose processes all end when its last handle is closed.
 HANDLE make_kill_on_close_job() {

@@ -2,21 +2,13 @@
 // the detached background copy, on Windows.
 #include <windows.h>
 
-#include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/win_handle.h"
 
 namespace plat {
 
 namespace {
-
-// Closes the handle it owns when it goes out of scope.
-struct WinHandle {
-    HANDLE h;
-    ~WinHandle() {
-        if (h != nullptr) CloseHandle(h);
-    }
-};
 
 // The file name after the last path separator.
 const char* base_name(const char* path) {
@@ -48,7 +40,7 @@ bool own_path(TextBuffer out) {
 
 bool is_live_loadhawk(std::uint32_t pid) {
     if (pid == 0) return false;
-    WinHandle process{OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid))};
+    WinHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid)));
     if (process.h == nullptr) return false;
     DWORD exit_code = 0;
     if (!GetExitCodeProcess(process.h, &exit_code) || exit_code != STILL_ACTIVE) return false;
@@ -63,7 +55,7 @@ bool is_live_loadhawk(std::uint32_t pid) {
 }
 
 bool terminate_process(std::uint32_t pid) {
-    WinHandle process{OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid))};
+    WinHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid)));
     if (process.h == nullptr) return false;
     // the outcome of the termination call itself is not examined
     (void)TerminateProcess(process.h, 0);

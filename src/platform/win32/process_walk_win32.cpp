@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include "platform/platform.h"
+#include "platform/win32/win_handle.h"
 
 namespace plat {
 
@@ -12,17 +13,6 @@ static_assert(sizeof(PROCESSENTRY32) == 304, "the 8-bit process entry is 304 byt
 static_assert(sizeof(PROCESS_MEMORY_COUNTERS) == 72, "the basic memory counters are 72 bytes");
 
 namespace {
-
-// One owner per handle: every path out of a process's read closes it.
-struct WinHandle {
-    HANDLE h;
-    explicit WinHandle(HANDLE handle) : h(handle) {}
-    ~WinHandle() {
-        if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    WinHandle(const WinHandle&) = delete;
-    WinHandle& operator=(const WinHandle&) = delete;
-};
 
 std::uint64_t file_time_value(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
