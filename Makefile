@@ -19,7 +19,7 @@ export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps native release windows sanitize wineprefix fuzz package bench-sampling clean
+.PHONY: all run test deps native release windows sanitize wineprefix fuzz package bench-sampling soak clean
 
 all: native
 
@@ -94,6 +94,13 @@ bench-sampling:
 	      -DLOADHAWK_WERROR=ON
 	cmake --build $(BENCHDIR) -j $(JOBS) --target sampling_bench
 	$(BENCHDIR)/sampling_bench
+
+# the soak run: the monitor natively and under Wine for SOAK_CYCLES one-second
+# cycles with alerts firing and recovering; fails when descriptors, handles
+# or resident memory grow
+SOAK_CYCLES ?= 600
+soak: native windows wineprefix
+	bench/soak --cycles $(SOAK_CYCLES) --platform both --build $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
