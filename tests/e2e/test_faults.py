@@ -1,0 +1,140 @@
+"""Faults around the program's own files: an unwritable log, an unwritable
+working directory, and the program killed while it rewrites its settings."""
+import os
+import pathlib
+import random
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import pytest
+
+from conftest import wait_for, write_file
+from test_monitor_run import SETUP, Monitor, setup_dir
+
+WAIT = "Wait 1 seconds for next time check"
+
+
+def cycles(monitor):
+    return monitor.out().count(WAIT)
+
+
+@pytest.fixture
+def nobody_dir():
+    """A directory the user nobody may use, with a copy of the program it
+    may run (pytest's own temporary folders are private to root)."""
+    if os.geteuid() != 0:
+        pytest.skip("needs root to run a command as another user")
+    base = pathlib.Path(tempfile.mkdtemp(prefix="loadhawk-faults-"))
+    os.chmod(base, 0o755)
+    yield base
+    shutil.rmtree(base, ignore_errors=True)
+
+
+AS_NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+
+
+def test_log_that_cannot_be_opened_loses_entries_and_the_cycle_goes_on(program, workdir):
+    setup_dir(workdir)
+    (workdir / "loadhawk_log.txt").mkdir()  # not openable for appending, even by root
+    m = Monitor(program, workdir)
+    assert wait_for(lambda: cycles(m) >= 3 or m.proc.poll() is not None, timeout=60), m.out()
+    assert m.proc.poll() is None
+    assert "MEMORY Usage <= 100% Still LOW (alert already sent)" in m.out()
+    assert list((workdir / "loadhawk_log.txt").iterdir()) == []
+    # once the log can be written again the entries come back
+    (workdir / "loadhawk_log.txt").rmdir()
+    m.wait_for_log(r"MEMORY Usage <= 100% Still LOW", count=2)
+    m.end()
+    assert m.err() == ""
+
+
+def test_read_only_log_file_of_another_owner(native, nobody_dir, reaper):
+    program = nobody_dir / "loadhawk"
+    shutil.copy2(native.path, program)
+    work = setup_dir(nobody_dir / "work")
+    shutil.chown(work, "nobody", "nogroup")
+    log = work / "loadhawk_log.txt"
+    log.write_bytes(b"kept\n")
+    os.chmod(log, 0o444)
+    out = nobody_dir / "out.txt"
+    with open(out, "wb") as sink:
+        proc = reaper.track(subprocess.Popen(AS_NOBODY + [str(program)], cwd=work, stdout=sink,
+                                             stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL))
+    assert wait_for(lambda: out.read_bytes().count(WAIT.encode()) >= 3 or proc.poll() is not None, timeout=60)
+    assert proc.poll() is None, out.read_bytes()
+    assert log.read_bytes() == b"kept\n"
+    proc.kill()
+
+
+def test_pid_file_that_cannot_be_written(program, workdir):
+    setup_dir(workdir)
+    (workdir / "loadhawk.pid").mkdir()
+    r = program.run(cwd=workdir, timeout=60)
+    assert (r.rc, r.out, r.err) == (1, "Unable to write pid file loadhawk.pid\n", "")
+    r = program.run("-s", cwd=workdir, timeout=60)
+    assert (r.rc, r.out, r.err) == (1, "Unable to write pid file loadhawk.pid\n", "")
+    assert not (workdir / "loadhawk_log.txt").exists()
+
+
+def test_working_directory_not_writable_at_start(native, nobody_dir):
+    program = nobody_dir / "loadhawk"
+    shutil.copy2(native.path, program)
+    work = setup_dir(nobody_dir / "work")  # owned by root, mode 755
+    os.chmod(work, 0o755)
+    r = subprocess.run(AS_NOBODY + [str(program), "-s"], cwd=work, capture_output=True, timeout=60)
+    assert (r.returncode, r.stdout, r.stderr) == (1, b"Unable to write pid file loadhawk.pid\n", b"")
+    assert sorted(p.name for p in work.iterdir()) == ["loadhawk_setup.txt"]
+
+
+EMAIL = (
+    "# notification settings\r\n"
+    'server : "smtp://127.0.0.1:9"\r\n'
+    'email : "bot@example.com"\r\n'
+    'password : "plain-password-1"\r\n'
+    'to : "ops@example.com"\r\n'
+    'token : "123456:plain-token"\r\n'
+    'chat_id : "-100"\r\n'
+)
+
+
+def test_settings_rewrite_killed_at_any_moment_leaves_old_or_new_file(native, workdir, reaper):
+    """The program is killed with SIGKILL at random moments around the
+    rewrites of its notification settings (the password's, then the
+    token's): the file is always the old content, the content after the
+    first rewrite or the new content, each in full; never truncated, never
+    missing."""
+    setup_dir(workdir)
+    settings = workdir / "loadhawk_email.txt"
+    old = EMAIL.encode()
+    # the new content, from one run that is let finish its start-up
+    settings.write_bytes(old)
+    m = Monitor(native, workdir, "-s")
+    m.wait_for_log("MEMORY Usage <= 100%")
+    m.end()
+    new = settings.read_bytes()
+    assert new != old and b"encry(" in new and b"\r" not in new
+    (workdir / "loadhawk.pid").unlink(missing_ok=True)
+    password_line = next(line for line in new.split(b"\n") if line.startswith(b"password : "))
+    between = old.replace(b"\r\n", b"\n").replace(b'password : "plain-password-1"', password_line)
+    assert b'token : "123456:plain-token"' in between
+
+    rng = random.Random(20261208)
+    seen = {"old": 0, "between": 0, "new": 0}
+    for run in range(150):
+        settings.write_bytes(old)
+        proc = reaper.track(subprocess.Popen([str(native.path), "-s"], cwd=workdir, stdin=subprocess.DEVNULL,
+                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        time.sleep(rng.uniform(0.0, 0.025))
+        os.kill(proc.pid, signal.SIGKILL)
+        proc.wait(timeout=30)
+        assert settings.exists(), f"run {run}: settings file missing"
+        data = settings.read_bytes()
+        assert data in (old, between, new), f"run {run}: {data!r}"
+        seen["old" if data == old else "between" if data == between else "new"] += 1
+        (workdir / "loadhawk.pid").unlink(missing_ok=True)
+    # the kills landed both before and after the rewrite
+    print("kill outcomes:", seen)
+    assert seen["old"] > 0 and seen["between"] + seen["new"] > 0, seen
