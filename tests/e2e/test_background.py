@@ -118,36 +118,37 @@ def subreaper():
 
 class Directories:
     """The test's working directories; at the end every copy running in one
-    of them is stopped with "-stop" and then killed by pid."""
+    of them is stopped with "-stop" (by the build that started it) and then
+    killed by pid."""
 
-    def __init__(self, program):
-        self.program = program
+    def __init__(self):
         self.dirs = []
 
-    def add(self, path):
-        self.dirs.append(setup_dir(path))
+    def add(self, program, path):
+        self.dirs.append((program, setup_dir(path)))
         return path
 
     def end_all(self):
-        for d in self.dirs:
+        for program, d in self.dirs:
             if read_pid_file(d) is not None:
                 try:
-                    self.program.run("-stop", cwd=d, timeout=30)
+                    program.run("-stop", cwd=d, timeout=30)
                 except subprocess.TimeoutExpired:
                     pass
-        for pid in running_copies(self.dirs):
+        paths = [d for _, d in self.dirs]
+        for pid in running_copies(paths):
             try:
                 os.kill(pid, signal.SIGKILL)
             except ProcessLookupError:
                 pass
         time.sleep(0.2)
         reap_ended_copies()
-        assert running_copies(self.dirs) == []
+        assert running_copies(paths) == []
 
 
 @pytest.fixture
-def dirs(program):
-    d = Directories(program)
+def dirs():
+    d = Directories()
     yield d
     d.end_all()
 
@@ -167,7 +168,7 @@ def run(program, cwd, *args):
 
 
 def test_start_status_second_start_stop_status(program, workdir, dirs):
-    dirs.add(workdir)
+    dirs.add(program, workdir)
     assert run(program, workdir, "-start") == (0, "loadhawk start requested\n", "")
     assert wait_for(lambda: pid_in_file(workdir) is not None, timeout=30), read_pid_file(workdir)
     pid = pid_in_file(workdir)
@@ -205,7 +206,7 @@ def test_started_copy_outlives_the_terminal_that_started_it(native, workdir, dir
     # (a hang-up for that terminal's session) when the command ends
     if shutil.which("script") is None:
         pytest.skip("script (util-linux) is not installed")
-    dirs.add(workdir)
+    dirs.add(native, workdir)
     subprocess.run(["script", "-qec", f"{native.path} -start", "/dev/null"], cwd=workdir,
                    stdin=subprocess.DEVNULL, capture_output=True, timeout=60, check=True)
     assert wait_for(lambda: pid_in_file(workdir) is not None, timeout=30)
@@ -245,10 +246,10 @@ def unrelated_windows_pid(program, directory, reaper):
 
 
 def test_pid_file_without_a_running_monitor(program, workdir, tmp_path, dirs, reaper):
-    dirs.add(workdir)
-    stale = stale_pid(program, dirs.add(tmp_path / "killed"), reaper)
+    dirs.add(program, workdir)
+    stale = stale_pid(program, dirs.add(program, tmp_path / "killed"), reaper)
     if program.windows:
-        service = unrelated_windows_pid(program, dirs.add(tmp_path / "watcher"), reaper)
+        service = unrelated_windows_pid(program, dirs.add(program, tmp_path / "watcher"), reaper)
         unrelated, alive = f"{service}\r\n", None
     else:
         sleeper = reaper.track(subprocess.Popen(["sleep", "60"]))

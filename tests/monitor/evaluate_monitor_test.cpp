@@ -177,23 +177,6 @@ TEST_F(EvaluateMonitor, WalksEveryTransitionOfTheStateTable) {
     }
 }
 
-TEST_F(EvaluateMonitor, ComparesTheGivenValueNotTheShownFigure) {
-    // the CPU monitors are handed cpu_rounded; the one-decimal figure only fills texts
-    ConsoleCapture console;
-    MonitorSettings settings = quiet_settings();
-    settings.cpu_high = {90, 1};
-    settings.cpu_high_enabled = 1;
-    const NotifySettings notify = no_channels();
-    MonitorState state{};
-    const Sample sample = test_sample(99.9, 10, 50);
-    evaluate_monitor(MonitorKind::cpu_high, sample.cpu_rounded, settings.cpu_high, 1, &state, &sample,
-                     &settings, &notify);
-    EXPECT_EQ(console.out(), "");
-    EXPECT_EQ(state.consecutive, 0);
-    EXPECT_EQ(state.alerted, 0);
-    EXPECT_FALSE(file_exists("loadhawk_log.txt"));
-}
-
 TEST(MonitorCondition, HighAtOrAboveLowAtOrBelowOnlyWhenEnabled) {
     struct Row {
         MonitorKind kind;

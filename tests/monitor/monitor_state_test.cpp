@@ -32,17 +32,6 @@ TEST(MonitorStateStep, OneAlertAndOneRecoveryPerLongPeriod) {
     EXPECT_EQ(end.consecutive, 0);
 }
 
-TEST(MonitorStateStep, CountingThatBreaksOffSendsNothing) {
-    MonitorState state{};
-    EXPECT_EQ(step_monitor_state(&state, true, 3).notice, StepNotice::none);
-    EXPECT_EQ(step_monitor_state(&state, true, 3).notice, StepNotice::none);
-    const MonitorStep reset = step_monitor_state(&state, false, 3);
-    EXPECT_EQ(reset.notice, StepNotice::none);
-    EXPECT_EQ(reset.consecutive, 2);
-    EXPECT_EQ(state.consecutive, 0);
-    EXPECT_EQ(step_monitor_state(&state, true, 3).consecutive, 1);
-}
-
 TEST(MonitorStateStep, HugeCountNeverOverflows) {
     // the loader saturates counts to the 32-bit range; the counter stops there
     MonitorState state{INT32_MAX - 1, 0};

@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cstdio>
 #include <sstream>
 
 extern char** environ;
@@ -97,8 +97,15 @@ void ChildProcess::stop() {
 }
 
 double process_cpu_seconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // read with stdio: a process that ends between open and read fails the
+    // read with ESRCH, which an ifstream would turn into an exception
+    std::string text;
+    if (std::FILE* in = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r")) {
+        char buffer[1024];
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, in);
+        std::fclose(in);
+        text.assign(buffer, got);
+    }
     const std::size_t close = text.rfind(')');
     if (close == std::string::npos) return 0.0;
     std::istringstream fields(text.substr(close + 2));
