@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -39,16 +40,17 @@ void for_each_pid(const std::function<void(pid_t)>& each) {
 
 // Resident bytes of a process from /proc/PID/status (VmRSS, kB); 0 if gone.
 unsigned long long resident_bytes(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string key;
-    while (in >> key) {
-        if (key == "VmRSS:") {
-            unsigned long long kilobytes = 0;
-            in >> kilobytes;
-            return kilobytes * 1024;
-        }
+    // stdio, not an ifstream: a process that ends mid-read fails the read
+    // with ESRCH, which an ifstream turns into an exception
+    std::FILE* in = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+    if (in == nullptr) return 0;
+    char line[256];
+    unsigned long long kilobytes = 0;
+    while (std::fgets(line, sizeof line, in) != nullptr) {
+        if (std::sscanf(line, "VmRSS: %llu", &kilobytes) == 1) break;
     }
-    return 0;
+    std::fclose(in);
+    return kilobytes * 1024;
 }
 
 void expect_ordered(const TopList& list) {
