@@ -3,6 +3,7 @@
 #include "control/console.h"
 #include "control/silent_mode.h"
 #include "monitor/evaluate_monitor.h"
+#include "monitor/heartbeat.h"
 #include "platform/platform.h"
 #include "sampling/sample_system.h"
 
@@ -19,8 +20,8 @@ void run_monitor_cycle(const Sample* sample, const MonitorSettings* monitor_sett
     evaluate_monitor(MonitorKind::mem_low, sample->mem_load, s.mem_low, s.mem_low_enabled,
                      &run->mem_low, sample, monitor_settings, notify_settings);
 
-    // the daily heartbeat check runs here, after the four monitors, with
-    // run->remembered_day
+    // the daily heartbeat, after the four monitors
+    check_heartbeat(sample, monitor_settings, notify_settings, &run->remembered_day);
 
     if (!silent_mode()) {
         console_out("\nWait %d seconds for next time check .....\n", s.interval);
