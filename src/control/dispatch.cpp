@@ -8,6 +8,7 @@
 #include "control/console.h"
 #include "control/monitor_run.h"
 #include "control/silent_mode.h"
+#include "notify/notification_test.h"
 #include "platform/platform.h"
 
 ArgumentScan scan_arguments(int argc, const char* const* argv) {
@@ -59,16 +60,6 @@ void print_usage(const char* program) {
     console_out("  -h, --help    Show this help\n");
 }
 
-namespace {
-
-// A command whose work is not part of this build yet.
-int not_available(const char* what) {
-    console_out("loadhawk: %s is not available in this build\n", what);
-    return 1;
-}
-
-}  // namespace
-
 int run_program(int argc, const char* const* argv) {
     // the start time is taken before the arguments are examined; its day of
     // the month is the heartbeat's first remembered day
@@ -91,7 +82,7 @@ int run_program(int argc, const char* const* argv) {
         case Command::status:
             return run_background_status();
         case Command::test:
-            return not_available("-test");
+            return run_notification_test();
         case Command::monitor_run:
             break;
     }

@@ -21,6 +21,10 @@ struct MonitorRun {
 };
 static_assert(std::is_trivially_copyable_v<MonitorRun>);
 
+// The four monitors of one cycle: CPU HIGH, CPU LOW, MEM HIGH, MEM LOW.
+void run_monitors(const Sample* sample, const MonitorSettings* monitor_settings,
+                  const NotifySettings* notify_settings, MonitorRun* run);
+
 // One cycle after its sample is taken: CPU HIGH, CPU LOW, MEM HIGH and
 // MEM LOW in this order, the heartbeat check, then the wait line unless
 // silent. Does not sleep.

@@ -1,5 +1,5 @@
 // The notices of the four threshold monitors: which monitor, which event,
-// and the hand-off that builds the texts of one notice and passes them on.
+// the three texts of one notice and the hand-off to the senders.
 #pragma once
 
 #include <cstddef>
@@ -16,21 +16,36 @@ enum class MonitorKind { cpu_high, cpu_low, mem_high, mem_low };
 enum class NoticeEvent { alert, recovery };
 
 constexpr std::size_t kNoticeSubjectCap = 256;
+constexpr std::size_t kNoticeBodyCap = 4096;
+constexpr std::size_t kNoticeTelegramCap = 4096;
 
 // The texts of one alert or recovery notice, rebuilt for every notice.
 struct NoticeTexts {
-    FixedText<kNoticeSubjectCap> subject;  // the event log line and the e-mail subject
+    FixedText<kNoticeSubjectCap> subject;         // the event log line and the e-mail subject
+    FixedText<kNoticeBodyCap> email_body;         // ends with the monitor's list text
+    FixedText<kNoticeTelegramCap> telegram_text;  // the list, then "Time: ..." as the last line
 };
 static_assert(std::is_trivially_copyable_v<NoticeTexts>);
 
-// Fills `texts` for `event` of `monitor` with the figures of `sample`, the
-// host label and the monitor's threshold and configured count.
+// Fills `texts` for `event` of `monitor` with the figures, list text and
+// timestamp of `sample`, the host label and the monitor's threshold and
+// configured count. CPU notices carry the CPU-time list, MEM notices the
+// memory list.
 void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample* sample,
                         const MonitorSettings* monitor_settings, NoticeTexts* texts);
 
-// Builds the notice and logs "***Alert sending :<subject>". Every notice
-// goes through this hand-off, whether or not a channel is enabled; its
-// outcome never changes the monitor's state.
+// Hands one notice's texts to the senders: the e-mail to `recipients` when
+// e-mail is enabled, then the Telegram text when Telegram is enabled and the
+// text is not empty. Each sender waits for its curl; the outcomes are not
+// looked at. The senders write to the console unless in silent mode.
+void send_over_channels(const NotifySettings* notify_settings, const char* recipients,
+                        const char* subject, const char* email_body, const char* telegram_text);
+
+// Builds the notice, logs "***Alert sending :<subject>", then sends the
+// e-mail to the `to` list (when e-mail is enabled) and the Telegram text
+// (when Telegram is enabled), in this order. Every notice is logged, whether
+// or not a channel is enabled; the senders' outcome is not looked at and
+// never changes the monitor's state.
 void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample* sample,
                          const MonitorSettings* monitor_settings,
                          const NotifySettings* notify_settings);

@@ -16,7 +16,8 @@ import pytest
 
 # the test peers (SMTP server, Bot API, curl stand-in) and their fixtures
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "peers"))
-from peer_fixtures import bot_api, fake_curl, smtp_server  # noqa: E402,F401
+from peer_fixtures import (bot_api, dropping_smtp_server, fake_curl,  # noqa: E402,F401
+                           mute_smtp_server, smtp_server)
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"

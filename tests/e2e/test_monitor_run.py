@@ -33,12 +33,12 @@ class Monitor:
     """One monitor run started in the background of a test, its console
     captured in files; ended by pid through the reaper."""
 
-    def __init__(self, program, cwd, *args):
+    def __init__(self, program, cwd, *args, env=None):
         self.cwd = cwd
         self.out_path = cwd.parent / f"{cwd.name}.stdout"
         self.err_path = cwd.parent / f"{cwd.name}.stderr"
         with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
-            self.proc = subprocess.Popen(program.command(*args), cwd=cwd, env=program.environment(),
+            self.proc = subprocess.Popen(program.command(*args), cwd=cwd, env=program.environment(env),
                                          stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         program.reaper.track(self.proc)
 

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "control/silent_mode.h"
+#include "notify/fake_curl.h"
+#include "platform/platform.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 
@@ -77,7 +79,9 @@ TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
     settings.cpu_low_enabled = 1;
     const NotifySettings notify = no_channels();
     MonitorRun run{};
-    run.remembered_day = 7;
+    plat::LocalTime now{};
+    plat::local_time(&now);
+    run.remembered_day = now.day;  // no heartbeat due
     // the CPU monitors compare cpu_rounded; the one-decimal figure only fills texts
     const Sample sample = test_sample(50.0, 3, 40);
     {
@@ -100,5 +104,45 @@ TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
     const std::string line = std::string(" TOP1- ") + kCpuList + "\n";
     EXPECT_EQ(read_new_log(&offset), "CPU Usage <= 10% count [1] of [5]" + line +
                                          "CPU Usage <= 10% count [2] of [5]" + line);
-    EXPECT_EQ(run.remembered_day, 7);
+    EXPECT_EQ(run.remembered_day, now.day);
+}
+
+TEST_F(MonitorCycle, AllMonitorsOffLeavesOnlyTheWaitLine) {
+    const MonitorSettings settings = quiet_settings();
+    const NotifySettings notify = no_channels();
+    MonitorRun run{};
+    const Sample sample = test_sample(100.0, 100, 100);
+    ConsoleCapture console;
+    for (int i = 0; i < 3; ++i) run_monitor_cycle(&sample, &settings, &notify, &run);
+    EXPECT_EQ(console.out(), kWaitLine + kWaitLine + kWaitLine);
+    EXPECT_FALSE(file_exists("loadhawk_log.txt"));
+}
+
+using MonitorCycleSending = InTempDirWithCurl;
+
+TEST_F(MonitorCycleSending, HeartbeatAfterTheMonitorsNoticesThenTheWaitLine) {
+    MonitorSettings settings = quiet_settings();
+    settings.cpu_high = {90, 1};
+    settings.cpu_high_enabled = 1;
+    NotifySettings notify = both_channels();
+    notify.telegram_enabled = 0;
+    MonitorRun run{};
+    run.remembered_day = 0;  // no day of any month: the day has changed
+    const Sample sample = test_sample(97.26, 97, 61);
+    ConsoleCapture console;
+    run_monitor_cycle(&sample, &settings, &notify, &run);
+    EXPECT_EQ(console.out(), "CPU Usage >= 90% count [1] of [1]\n"
+                             "Sending email alert ...\nEmail command rc=0\n"
+                             "Sending email alert ...\nEmail command rc=0\n" + kWaitLine);
+    std::size_t offset = 0;
+    EXPECT_EQ(read_new_log(&offset),
+              std::string("CPU Usage >= 90% count [1] of [1] TOP1- ") + kCpuList + "\n" +
+                  "***Alert sending :2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 1 times\n"
+                  "Send email to ops@example.com, oncall@example.com\n"
+                  "Send email to alive@example.com\n");
+    // the heartbeat's mail went last
+    EXPECT_NE(curl_->message().find("Subject: web1 loadhawk is up and running : 2026-03-07 04:05:09\r\n"),
+              std::string::npos);
+    EXPECT_GE(run.remembered_day, 1);
+    EXPECT_LE(run.remembered_day, 31);
 }

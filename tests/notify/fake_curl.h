@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,4 +68,18 @@ public:
 private:
     std::string bin_;
     std::string old_path_;
+};
+
+// A fresh working directory with the curl stand-in first on PATH.
+class InTempDirWithCurl : public InTempDir {
+protected:
+    void SetUp() override {
+        InTempDir::SetUp();
+        curl_ = std::make_unique<FakeCurl>(dir());
+    }
+    void TearDown() override {
+        curl_.reset();
+        InTempDir::TearDown();
+    }
+    std::unique_ptr<FakeCurl> curl_;
 };

@@ -4,6 +4,7 @@
 //   notify_driver email    SETTINGS   send_email with the settings below
 //   notify_driver telegram SETTINGS   send_telegram
 //   notify_driver run      SECONDS COMMAND-FILE   run_shell_command, prints "rc=%d"
+//   notify_driver cycles   START-DAY SCRIPT       monitor cycles over scripted figures
 //
 // SETTINGS is a file of key=value lines; "\n", "\\" and "\xHH" in a value
 // stand for a line feed, a backslash and any byte. Keys: the NotifySettings
@@ -11,12 +12,23 @@
 // telegram_api, sendtimeout, email_enabled, telegram_enabled; the flags are 1
 // unless given) and recipients, subject, body, text, silent.
 // The exit code is 0 when the send reported success, else 1.
+//
+// "cycles" loads loadhawk_setup.txt and loadhawk_email.txt of the working
+// directory as the monitor run does (silently), remembers START-DAY as the
+// day of the start time, and runs one cycle per SCRIPT line
+// "CPU-PERCENT MEM-LOAD DAY-OF-MONTH YYYY-MM-DD hh:mm:ss": the four monitors
+// over those figures (with the list texts kDriverCpuList / kDriverMemList and
+// that timestamp), then the heartbeat check for that day. The senders are the
+// real ones, so notices go through curl.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 
+#include "config/monitor_settings.h"
+#include "monitor/heartbeat.h"
+#include "monitor/monitor_loop.h"
 #include "notify/email.h"
 #include "notify/shell_command.h"
 #include "notify/telegram.h"
@@ -105,10 +117,56 @@ NotifySettings to_settings(const std::map<std::string, std::string>& values) {
     return s;
 }
 
+constexpr const char* kDriverCpuList =
+    "TOP1- PID: 4242 CPU_TIME: 812.5 sec COMMAND: busy-worker\n"
+    "TOP2- PID: 1 CPU_TIME: 3.0 sec COMMAND: init\n";
+constexpr const char* kDriverMemList =
+    "TOP1- PID: 777 %MEM: 41.7 COMMAND: big-cache\n"
+    "TOP2- PID: 1 %MEM: 0.1 COMMAND: init\n";
+
+int run_cycles(int start_day, const char* script_path) {
+    MonitorSettings monitor_settings{};
+    if (load_monitor_settings(&monitor_settings, 1) == 0) return 2;
+    NotifySettings notify_settings{};
+    (void)load_notify_settings(&notify_settings, 1);
+    MonitorRun run{};
+    run.remembered_day = start_day;
+    const std::string script = read_all(script_path);
+    std::size_t start = 0;
+    while (start < script.size()) {
+        std::size_t end = script.find('\n', start);
+        if (end == std::string::npos) end = script.size();
+        const std::string line = script.substr(start, end - start);
+        start = end + 1;
+        double cpu = 0;
+        int mem = 0;
+        int day = 0;
+        char date[16] = {};
+        char time[16] = {};
+        if (std::sscanf(line.c_str(), "%lf %d %d %15s %15s", &cpu, &mem, &day, date, time) != 5) {
+            continue;
+        }
+        Sample sample{};
+        sample.cpu_percent = cpu;
+        sample.cpu_rounded = static_cast<std::int32_t>(cpu + 0.5);
+        sample.mem_load = mem;
+        sample.cpu_top_text.assign(kDriverCpuList);
+        sample.mem_top_text.assign(kDriverMemList);
+        sample.timestamp.format("%s %s", date, time);
+        run_monitors(&sample, &monitor_settings, &notify_settings, &run);
+        check_heartbeat_on_day(day, &sample, &monitor_settings, &notify_settings,
+                               &run.remembered_day);
+        std::printf("cycle done, remembered day %d\n", run.remembered_day);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: notify_driver email|telegram SETTINGS\n"
-                 "       notify_driver run SECONDS COMMAND-FILE\n");
+                 "       notify_driver run SECONDS COMMAND-FILE\n"
+                 "       notify_driver cycles START-DAY SCRIPT\n");
     return 2;
 }
 
@@ -124,6 +182,10 @@ int main(int argc, char** argv) {
                                          static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
         std::printf("rc=%d\n", rc);
         return 0;
+    }
+    if (mode == "cycles") {
+        if (argc < 4) return usage();
+        return run_cycles(std::atoi(argv[2]), argv[3]);
     }
     const std::map<std::string, std::string> values = read_settings(argv[2]);
     const NotifySettings settings = to_settings(values);

@@ -1,6 +1,8 @@
 """pytest fixtures of the test peers; tests/e2e/conftest.py imports them.
 
 smtp_server  a running SmtpPeer (loopback, free port, one test account)
+dropping_smtp_server  one that hangs up in the middle of every message
+mute_smtp_server      a MutePeer: accepts connections, never answers
 bot_api      a running BotApiPeer (point `telegram_api` at .base)
 fake_curl    a FakeCurl: a bin folder holding `curl` (fake_curl.py) to put
              first on PATH; .env(...) gives that environment, .calls() the
@@ -14,7 +16,7 @@ import shutil
 import pytest
 
 from bot_api_peer import BotApiPeer
-from smtp_peer import SmtpPeer
+from smtp_peer import MutePeer, SmtpPeer
 
 PEERS = pathlib.Path(__file__).resolve().parent
 
@@ -42,6 +44,20 @@ class FakeCurl:
 @pytest.fixture
 def smtp_server():
     peer = SmtpPeer().start()
+    yield peer
+    peer.stop()
+
+
+@pytest.fixture
+def dropping_smtp_server():
+    peer = SmtpPeer(drop_in_data=True).start()
+    yield peer
+    peer.stop()
+
+
+@pytest.fixture
+def mute_smtp_server():
+    peer = MutePeer().start()
     yield peer
     peer.stop()
 

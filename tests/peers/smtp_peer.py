@@ -4,6 +4,10 @@ It accepts AUTH PLAIN and LOGIN without TLS for one test account, refuses
 any other password, and keeps every message with its envelope and its raw
 bytes. Start it from a test with SmtpPeer().start(), or on its own with
 `/usr/bin/python3 tests/peers/smtp_peer.py` (it prints its port).
+
+Faults: SmtpPeer(drop_in_data=True) closes the connection after the first
+line of a message has arrived; MutePeer accepts connections and never says
+a word.
 """
 import logging
 import socket
@@ -11,7 +15,7 @@ import threading
 import warnings
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult
+from aiosmtpd.smtp import SMTP, AuthResult
 
 # a loopback test server: plain-text AUTH is what it is for
 warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
@@ -50,10 +54,40 @@ class _Handler:
         return "250 Message accepted"
 
 
+class _DroppingSmtp(SMTP):
+    """Answers DATA with 354, reads one line of the message, then hangs up."""
+
+    def __init__(self, peer, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.peer = peer
+
+    async def smtp_DATA(self, arg):
+        if not self.envelope.rcpt_tos:
+            return await super().smtp_DATA(arg)
+        await self.push("354 End data with <CR><LF>.<CR><LF>")
+        await self._reader.readuntil(b"\r\n")
+        with self.peer.lock:
+            self.peer.dropped += 1
+        self.transport.close()
+
+
+class _Controller(Controller):
+    def __init__(self, peer, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.peer = peer
+
+    def factory(self):
+        if self.peer.drop_in_data:
+            return _DroppingSmtp(self.peer, self.handler, **self.SMTP_kwargs)
+        return super().factory()
+
+
 class SmtpPeer:
-    def __init__(self, login=TEST_LOGIN, password=TEST_PASSWORD):
+    def __init__(self, login=TEST_LOGIN, password=TEST_PASSWORD, drop_in_data=False):
         self.login = login
         self.password = password
+        self.drop_in_data = drop_in_data
+        self.dropped = 0      # connections closed in the middle of a message
         self.messages = []
         self.lock = threading.Lock()
         self.port = None
@@ -67,8 +101,8 @@ class SmtpPeer:
 
     def start(self):
         self.port = free_port()
-        self._controller = Controller(
-            _Handler(self), hostname="127.0.0.1", port=self.port,
+        self._controller = _Controller(
+            self, _Handler(self), hostname="127.0.0.1", port=self.port,
             authenticator=self._authenticate, auth_require_tls=False, auth_required=False,
             decode_data=False)
         self._controller.start()
@@ -82,6 +116,48 @@ class SmtpPeer:
     @property
     def url(self):
         return f"smtp://127.0.0.1:{self.port}"
+
+
+class MutePeer:
+    """A loopback server that accepts every connection and never answers."""
+
+    def __init__(self):
+        self.accepted = 0
+        self._sock = None
+        self._thread = None
+        self._open = []
+        self._stopping = threading.Event()
+
+    def start(self):
+        self._sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._sock.bind(("127.0.0.1", 0))
+        self._sock.listen(8)
+        self._sock.settimeout(0.2)
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+        return self
+
+    def _serve(self):
+        while not self._stopping.is_set():
+            try:
+                conn, _ = self._sock.accept()
+            except OSError:
+                continue
+            self._open.append(conn)
+            self.accepted += 1
+
+    def stop(self):
+        self._stopping.set()
+        if self._thread is not None:
+            self._thread.join(timeout=10)
+        for conn in self._open:
+            conn.close()
+        if self._sock is not None:
+            self._sock.close()
+
+    @property
+    def url(self):
+        return f"smtp://127.0.0.1:{self._sock.getsockname()[1]}"
 
 
 if __name__ == "__main__":

@@ -48,3 +48,39 @@ std::string read_new_log(std::size_t* offset) {
     }
     return messages;
 }
+
+NotifySettings both_channels() {
+    NotifySettings s{};
+    s.email_enabled = 1;
+    s.server.assign("smtp://mail.example.com:587");
+    s.email.assign("alerts@example.com");
+    s.password.assign("s3cret");
+    s.from.assign("alerts@example.com");
+    s.to.assign("ops@example.com, oncall@example.com");
+    s.iamalive.assign("alive@example.com");
+    s.heartbeat_enabled = 1;
+    s.telegram_enabled = 1;
+    s.token.assign("123:abc");
+    s.chat_id.assign("-1001");
+    s.sendtimeout = 30;
+    return s;
+}
+
+std::string telegram_text_sent(const std::vector<std::string>& curl_argv) {
+    if (curl_argv.empty()) return "<no call>";
+    const std::string& address = curl_argv.back();
+    const std::size_t at = address.find("&text=");
+    if (at == std::string::npos) return "<no text in " + address + ">";
+    std::string text;
+    for (std::size_t i = at + 6; i < address.size(); ++i) {
+        if (address[i] == '+') {
+            text += ' ';
+        } else if (address[i] == '%' && i + 2 < address.size()) {
+            text += static_cast<char>(std::stoi(address.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            text += address[i];
+        }
+    }
+    return text;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
@@ -26,3 +27,11 @@ NotifySettings no_channels();
 // Reads the event log from `*offset` on and moves `*offset` to its end.
 // The timestamp in front of each entry is removed, so only messages remain.
 std::string read_new_log(std::size_t* offset);
+
+// Both channels and the heartbeat on: mail to "ops@example.com, oncall@example.com",
+// the heartbeat to "alive@example.com", Telegram chat "-1001" through
+// "https://api.telegram.org".
+NotifySettings both_channels();
+
+// The decoded "text" parameter of the Bot API address that is curl's last argument.
+std::string telegram_text_sent(const std::vector<std::string>& curl_argv);

@@ -1,0 +1,445 @@
+"""Notices leaving the machine from the real program: "-test", alerts of a
+monitor run, and alert, recovery and heartbeat texts, through real curl to
+the loopback SMTP server and Bot API stand-in; the Windows build under Wine
+with the curl.exe stand-in; and delivery faults, after which the monitor
+must keep cycling.
+
+Every process a test starts is ended by pid (the `reaper` fixture).
+"""
+import pathlib
+import re
+import shutil
+import socket
+import time
+import urllib.parse
+
+import pytest
+
+from conftest import wait_for, write_file
+from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
+from test_monitor_run import Monitor
+from test_notify_senders import driver, log_messages, standin_calls
+
+STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
+MESSAGE_FILE = "cpumailtext.txt"
+TOKEN = "123456789:AAE-test_token"
+CHAT_ID = "-1001234567890"
+TO = "ops@example.com, oncall@example.com"
+TEST_SUBJECT = "[TEST] loadhawk notification test"
+
+# a monitor run that alerts in its first cycle: CPU LOW at 100% holds in
+# every cycle, and so does MEM HIGH at 1%
+ALERTING_SETUP = """hostid : "e2e-host"
+interval : "1"
+*cpuhighthreshold : "85"
+memhighthreshold : "1"
+memhighnum : "1"
+cpulowthreshold : "100"
+cpulownum : "1"
+*memlowthreshold : "10"
+"""
+
+# CPU LOW alone, for the fault cases: one alert, then "Still LOW" every cycle
+CPU_LOW_SETUP = """hostid : "e2e-host"
+interval : "1"
+*cpuhighthreshold : "85"
+*memhighthreshold : "85"
+cpulowthreshold : "100"
+cpulownum : "1"
+"""
+
+
+def notify_file(server=None, password=TEST_PASSWORD, to=TO, iamalive=None, token=None,
+                chat_id=None, telegram_api=None, sendtimeout="30"):
+    lines = []
+    if server is not None:
+        lines += [f'server : "{server}"', f'email : "{TEST_LOGIN}"', f'password : "{password}"',
+                  f'from : "{TEST_LOGIN}"', f'to : "{to}"']
+    if iamalive is not None:
+        lines.append(f'iamalive : "{iamalive}"')
+    if token is not None:
+        lines += [f'token : "{token}"', f'chat_id : "{chat_id}"']
+    if telegram_api is not None:
+        lines.append(f'telegram_api : "{telegram_api}"')
+    lines.append(f'sendtimeout : "{sendtimeout}"')
+    return "".join(line + "\n" for line in lines)
+
+
+def mail_bytes(to, subject, body):
+    """The message file as the program writes it: CRLF line ends."""
+    text = (f"From: {TEST_LOGIN}\nTo: {to}\nSubject: {subject}\n"
+            f"Content-Type: text/plain; charset=UTF-8\n\n{body}\n")
+    return text.replace("\n", "\r\n").encode("latin-1")
+
+
+def bot_request(request):
+    """(token, [(key, value), ...]) of one Bot API request."""
+    path, _, query = request.partition("?")
+    match = re.fullmatch(r"/bot(.*)/sendMessage", urllib.parse.unquote(path))
+    assert match, request
+    return match.group(1), urllib.parse.parse_qsl(query, keep_blank_values=True,
+                                                  encoding="latin-1")
+
+
+def bot_text(request):
+    token, query = bot_request(request)
+    assert token == TOKEN
+    assert [k for k, _ in query] == ["chat_id", "text"]
+    assert query[0][1] == CHAT_ID
+    return query[1][1]
+
+
+# ------------------------------------------------------------------ -test, native, real curl
+
+def self_test_console(email, telegram, email_rc=0, telegram_rc=0):
+    def part(label, name, state, rc):
+        if state is None:
+            return f"{label} not configured\n"
+        return (f"Sending {name} alert ...\n{label} command rc={rc}\n"
+                f"{label} test {'OK' if state else 'FAILED'}\n")
+
+    def word(state):
+        return "OK" if state else "FAILED"
+
+    return ("Testing Email alert...\n" + part("Email", "email", email, email_rc)
+            + "\nTesting Telegram alert...\n" + part("Telegram", "Telegram", telegram, telegram_rc)
+            + f"\nTest result:\nEmail    : {word(email)}\nTelegram : {word(telegram)}\n")
+
+
+def test_self_test_reaches_the_smtp_server_and_the_bot_api(native, workdir, smtp_server, bot_api):
+    write_file(workdir, "loadhawk_setup.txt", 'hostid : "label-not-used-by-the-test"\n')
+    write_file(workdir, "loadhawk_email.txt", notify_file(
+        server=smtp_server.url, token=TOKEN, chat_id=CHAT_ID, telegram_api=bot_api.base))
+    r = native.run("-test", cwd=workdir)
+    assert (r.rc, r.out, r.err) == (0, self_test_console(True, True), "")
+
+    host = socket.gethostname()
+    [message] = smtp_server.messages
+    assert (message.login, message.mail_from) == (TEST_LOGIN, TEST_LOGIN)
+    # one envelope recipient per address
+    assert message.rcpt_tos == ["ops@example.com", "oncall@example.com"]
+    match = re.fullmatch(rb"From: .*\r\nTo: .*\r\nSubject: .*\r\n.*\r\n\r\n"
+                         rb".*\r\n\r\nHost: .*\r\nTime: (" + STAMP.encode() + rb")\r\n\r\n.*\r\n\r\n",
+                         message.data)
+    assert match, message.data
+    stamp = match.group(1).decode()
+    assert message.data == mail_bytes(TO, TEST_SUBJECT, (
+        "This is a test message from loadhawk.\n\n"
+        f"Host: {host}\nTime: {stamp}\n\n"
+        "If you received this message, email notification is working correctly.\n"))
+
+    # the same timestamp in the Telegram text, which has no line feed at its end
+    [request] = bot_api.requests
+    assert bot_text(request) == (f"{TEST_SUBJECT}\nHost: {host}\nTime: {stamp}\n"
+                                 "Email and Telegram settings are working.")
+    assert log_messages(workdir) == [
+        f"Send email to {TO}", f"Send Telegram alert to chat_id {CHAT_ID}",
+        "***TEST sending : loadhawk notification test", "Email test OK", "Telegram test OK"]
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_self_test_with_wrong_password_or_closed_port_fails(native, workdir, smtp_server):
+    write_file(workdir, "loadhawk_setup.txt", 'hostid : "h"\n')
+    write_file(workdir, "loadhawk_email.txt", notify_file(server=smtp_server.url,
+                                                          password="wrong"))
+    r = native.run("-test", cwd=workdir)
+    # curl: 67, login denied
+    assert (r.rc, r.out) == (1, self_test_console(False, None, email_rc=67))
+    assert smtp_server.messages == []
+
+    write_file(workdir, "loadhawk_email.txt", notify_file(server=f"smtp://127.0.0.1:{free_port()}"))
+    r = native.run("-test", cwd=workdir)
+    # curl: 7, could not connect
+    assert (r.rc, r.out) == (1, self_test_console(False, None, email_rc=7))
+    assert log_messages(workdir)[-3:] == [
+        "***TEST sending : loadhawk notification test", "Email test FAILED", "Telegram test FAILED"]
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_self_test_without_settings_and_in_silent_mode(program, workdir):
+    for args in (["-test"], ["-s", "-test"]):
+        r = program.run(*args, cwd=workdir)
+        assert (r.rc, r.out, r.err) == (1, self_test_console(None, None),
+                                        "Error: loadhawk_setup.txt not found\n"), args
+    assert log_messages(workdir) == 2 * [
+        "Email test skipped: email not configured",
+        "Telegram test skipped: telegram not configured",
+        "***TEST sending : loadhawk notification test", "Email test FAILED", "Telegram test FAILED"]
+
+
+# ------------------------------------------------------------------ -test under Wine
+
+@pytest.mark.parametrize("value", [TEST_PASSWORD, "%USERNAME%&echo PWNED>PWNED", "a\\%b"])
+def test_windows_self_test_as_curl_sees_it(windows, workdir, value):
+    # cmd.exe finds curl in the working directory first
+    shutil.copy(windows.path.parent / "curl.exe", workdir / "curl.exe")
+    write_file(workdir, "loadhawk_setup.txt", 'hostid : "h"\n')
+    write_file(workdir, "loadhawk_email.txt", notify_file(
+        server="smtp://127.0.0.1:25", password=value, token=TOKEN, chat_id=value,
+        telegram_api="http://127.0.0.1:9"))
+    r = windows.run("-test", cwd=workdir)
+    assert (r.rc, r.out, r.err) == (0, self_test_console(True, True), "")
+    mail, telegram = standin_calls(workdir)
+    assert mail["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", TEST_LOGIN, "--ssl",
+                            "-u", f"{TEST_LOGIN}:{value}", "-T", MESSAGE_FILE,
+                            "--mail-rcpt", "ops@example.com", "--mail-rcpt", "oncall@example.com"]
+    if value == TEST_PASSWORD:
+        assert mail["line"] == (
+            f'curl -s smtp://127.0.0.1:25 --mail-from "{TEST_LOGIN}" --ssl'
+            f' -u "{TEST_LOGIN}:{TEST_PASSWORD}" -T "cpumailtext.txt"'
+            ' --mail-rcpt "ops@example.com" --mail-rcpt "oncall@example.com"')
+    # the message curl read: the test subject, CRLF line ends, the computer's name
+    assert mail["file"].startswith(
+        f"From: {TEST_LOGIN}\r\nTo: {TO}\r\nSubject: {TEST_SUBJECT}\r\n".encode())
+    assert re.search(rb"\r\nHost: [^\r\n]+\r\nTime: " + STAMP.encode() + rb"\r\n", mail["file"])
+    [address] = telegram["args"][1:]
+    assert telegram["args"][0] == "-s"
+    assert address.startswith("http://127.0.0.1:9/bot")
+    token, query = bot_request(address[len("http://127.0.0.1:9"):])
+    assert token == TOKEN
+    assert query[0] == ("chat_id", value)
+    assert query[1][1].startswith(f"{TEST_SUBJECT}\nHost: ")
+    # nothing but the two curl calls ran
+    assert not (workdir / "PWNED").exists()
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+# ------------------------------------------------------------------ monitor run, real curl
+
+def test_monitor_run_alerts_arrive_by_mail_and_telegram(native, workdir, smtp_server, bot_api):
+    write_file(workdir, "loadhawk_setup.txt", ALERTING_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(
+        server=smtp_server.url, token=TOKEN, chat_id=CHAT_ID, telegram_api=bot_api.base))
+    m = Monitor(native, workdir)
+    assert wait_for(lambda: len(smtp_server.messages) >= 2 and len(bot_api.requests) >= 2,
+                    timeout=60), (m.out(), m.log())
+    m.wait_for_log(r"MEMORY Usage >= 1% Still HIGH \(alert already sent\)")
+    m.end()
+    assert len(smtp_server.messages) == 2 and len(bot_api.requests) == 2
+
+    # CPU LOW runs before MEM HIGH; each notice goes by mail, then by Telegram
+    cpu_mail, mem_mail = smtp_server.messages
+    cpu_request, mem_request = bot_api.requests
+    for mail in (cpu_mail, mem_mail):
+        assert mail.rcpt_tos == ["ops@example.com", "oncall@example.com"]
+        assert b"\n" not in mail.data.replace(b"\r\n", b"")
+
+    cpu = re.fullmatch(
+        r"From: \S+\r\nTo: [^\r]+\r\nSubject: (" + STAMP + r") e2e-host CPU now (\d+\.\d)% <= 100%"
+        r" for consecutive 1 times\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n"
+        r"Now: \1\r\nHost: e2e-host\r\nCPU LOW ALERT\r\nCPU: \2%\r\nThreshold: 100%\r\nCount: 1\r\n"
+        r"((?:TOP\d- PID: \d+ CPU_TIME: \d+\.\d sec COMMAND: [^\r]*\r\n)+)\r\n",
+        cpu_mail.data.decode("latin-1"))
+    assert cpu, cpu_mail.data
+    stamp, figure, cpu_list = cpu.groups()
+    assert bot_text(cpu_request) == (f"ALERT CPU LOW\nHost: e2e-host\nCPU: {figure}% <= 100%\n"
+                                     f"Count: 1\n{cpu_list.replace(chr(13), '')}Time: {stamp}")
+
+    mem = re.fullmatch(
+        r"From: \S+\r\nTo: [^\r]+\r\nSubject: (" + STAMP + r") e2e-host MEM now (\d+)% >= 1%"
+        r" for consecutive 1 times\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n"
+        r"Now: \1\r\nHost: e2e-host\r\nMEM HIGH ALERT\r\nMEM: \2%\r\nThreshold: 1%\r\nCount: 1\r\n"
+        r"((?:TOP\d- PID: \d+ %MEM: \d+\.\d COMMAND: [^\r]*\r\n)+)\r\n",
+        mem_mail.data.decode("latin-1"))
+    assert mem, mem_mail.data
+    stamp, figure, mem_list = mem.groups()
+    assert bot_text(mem_request) == (f"ALERT MEM HIGH\nHost: e2e-host\nMEM: {figure}% >= 1%\n"
+                                     f"Count: 1\n{mem_list.replace(chr(13), '')}Time: {stamp}")
+
+    # each subject in the log before the two sends; the console shows both rcs
+    log = m.log()
+    assert re.search(r"\*\*\*Alert sending :" + STAMP + r" e2e-host CPU now [^\n]*\n"
+                     + STAMP + f" Send email to {TO}\n"
+                     + STAMP + f" Send Telegram alert to chat_id {CHAT_ID}\n", log), log
+    out = m.out()
+    assert out.count("Sending email alert ...\nEmail command rc=0\n") == 2
+    assert out.count("Sending Telegram alert ...\nTelegram command rc=0\n") == 2
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+# ------------------------------------------------------------------ alert, recovery, heartbeat
+
+CYCLES_SETUP = """hostid : "e2e-host"
+interval : "60"
+cpuhighthreshold : "90"
+cpuhighnum : "1"
+memhighthreshold : "85"
+memhighnum : "2"
+*cpulowthreshold : "10"
+*memlowthreshold : "10"
+"""
+
+# the driver's list texts (tests/peers/notify_driver.cpp)
+CPU_LIST = ("TOP1- PID: 4242 CPU_TIME: 812.5 sec COMMAND: busy-worker\n"
+            "TOP2- PID: 1 CPU_TIME: 3.0 sec COMMAND: init\n")
+MEM_LIST = ("TOP1- PID: 777 %MEM: 41.7 COMMAND: big-cache\n"
+            "TOP2- PID: 1 %MEM: 0.1 COMMAND: init\n")
+
+
+def test_alert_recovery_and_heartbeat_over_both_channels(native, workdir, reaper, smtp_server,
+                                                         bot_api):
+    write_file(workdir, "loadhawk_setup.txt", CYCLES_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(
+        server=smtp_server.url, iamalive="alive@example.com", token=TOKEN, chat_id=CHAT_ID,
+        telegram_api=bot_api.base))
+    # started on the 7th; the day changes in the third cycle
+    (workdir / "script.txt").write_text(
+        "97.26 88 7 2026-03-07 23:59:57\n"   # CPU HIGH alert (97.3), MEM HIGH 1 of 2
+        "12.04 90 7 2026-03-07 23:59:58\n"   # CPU HIGH recovery (12.0), MEM HIGH alert (90)
+        "12.0 40 8 2026-03-08 00:00:01\n"    # MEM HIGH recovery (40), the heartbeat
+        "12.0 40 8 2026-03-08 00:01:01\n")   # nothing
+    r = driver("native", reaper).run("cycles", "7", "script.txt", cwd=workdir)
+    assert r.rc == 0, r
+    assert r.out.count("remembered day") == 4
+    assert r.out.endswith("cycle done, remembered day 8\n")
+
+    t1, t2, t3 = "2026-03-07 23:59:57", "2026-03-07 23:59:58", "2026-03-08 00:00:01"
+    expected = [
+        # (recipients, subject, body, telegram text)
+        (TO, f"{t1} e2e-host CPU now 97.3% >= 90% for consecutive 1 times",
+         f"Now: {t1}\nHost: e2e-host\nCPU HIGH ALERT\nCPU: 97.3%\nThreshold: 90%\nCount: 1\n"
+         + CPU_LIST,
+         f"ALERT CPU HIGH\nHost: e2e-host\nCPU: 97.3% >= 90%\nCount: 1\n{CPU_LIST}Time: {t1}"),
+        (TO, f"{t2} e2e-host CPU HIGH back to normal - CPU now 12.0%",
+         f"Now: {t2}\nHost: e2e-host\nCPU HIGH back to normal\nCPU: 12.0%\n" + CPU_LIST,
+         f"RECOVERY CPU HIGH\nHost: e2e-host\nCPU: 12.0%\n{CPU_LIST}Time: {t2}"),
+        (TO, f"{t2} e2e-host MEM now 90% >= 85% for consecutive 2 times",
+         f"Now: {t2}\nHost: e2e-host\nMEM HIGH ALERT\nMEM: 90%\nThreshold: 85%\nCount: 2\n"
+         + MEM_LIST,
+         f"ALERT MEM HIGH\nHost: e2e-host\nMEM: 90% >= 85%\nCount: 2\n{MEM_LIST}Time: {t2}"),
+        (TO, f"{t3} e2e-host MEM HIGH back to normal - MEM now 40%",
+         f"Now: {t3}\nHost: e2e-host\nMEM HIGH back to normal\nMEM: 40%\n" + MEM_LIST,
+         f"RECOVERY MEM HIGH\nHost: e2e-host\nMEM: 40%\n{MEM_LIST}Time: {t3}"),
+        ("alive@example.com", f"e2e-host loadhawk is up and running : {t3}",
+         f"loadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}\n",
+         f"IAMALIVE\nloadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}"),
+    ]
+    assert len(smtp_server.messages) == len(expected)
+    assert len(bot_api.requests) == len(expected)
+    for (to, subject, body, text), mail, request in zip(expected, smtp_server.messages,
+                                                         bot_api.requests):
+        assert mail.data == mail_bytes(to, subject, body)
+        assert mail.rcpt_tos == [a.strip() for a in to.split(",")]
+        assert bot_text(request) == text
+
+    # the heartbeat logs no line of its own
+    subjects = [line for line in log_messages(workdir) if line.startswith("***Alert sending :")]
+    assert subjects == ["***Alert sending :" + subject for _, subject, _, _ in expected[:4]]
+    assert log_messages(workdir)[-2:] == ["Send email to alive@example.com",
+                                          f"Send Telegram alert to chat_id {CHAT_ID}"]
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+# ------------------------------------------------------------------ delivery faults
+
+def closed_port(request):
+    return f"smtp://127.0.0.1:{free_port()}", None
+
+
+def refused_login(request):
+    return request.getfixturevalue("smtp_server").url, "not the password"
+
+
+def dropped_in_message(request):
+    return request.getfixturevalue("dropping_smtp_server").url, None
+
+
+def never_answers(request):
+    return request.getfixturevalue("mute_smtp_server").url, None
+
+
+@pytest.mark.parametrize("fault,expected_rc", [
+    (closed_port, "7"),          # could not connect
+    (refused_login, "67"),       # login denied
+    (dropped_in_message, None),  # any failure code
+    (never_answers, "124"),      # ended after sendtimeout
+], ids=["port-closed", "auth-refused", "dropped-mid-message", "never-answers"])
+def test_monitor_goes_on_after_a_failed_mail(native, workdir, request, fault, expected_rc):
+    server, password = fault(request)
+    write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(
+        server=server, password=password or TEST_PASSWORD, sendtimeout="3"))
+    m = Monitor(native, workdir)
+    m.wait_for_log(r"Send email to ")
+    started = time.monotonic()
+    assert wait_for(lambda: "Email command rc=" in m.out(), timeout=60), m.out()
+    # never answering costs the send timeout, not curl's own minutes
+    assert time.monotonic() - started < 60
+    assert_cycles_go_on(m, workdir)
+    rc = re.search(r"Email command rc=(-?\d+)\n", m.out()).group(1)
+    if expected_rc is None:
+        assert rc != "0"
+    else:
+        assert rc == expected_rc
+    if fault is dropped_in_message:
+        assert request.getfixturevalue("dropping_smtp_server").dropped == 1
+    if fault is never_answers:
+        assert request.getfixturevalue("mute_smtp_server").accepted == 1
+
+
+def assert_cycles_go_on(monitor, workdir):
+    """Count lines keep coming after the failed send; nothing is lost."""
+    def cycles_after_send():
+        log = monitor.log()
+        after = log[log.find("Send email to "):]
+        return after.count("CPU Usage <= 100% Still LOW (alert already sent)")
+
+    assert wait_for(lambda: cycles_after_send() >= 2, timeout=60), monitor.log()
+    assert monitor.proc.poll() is None
+    monitor.end()
+    log = monitor.log()
+    assert re.search(r"\*\*\*Alert sending :" + STAMP
+                     + r" e2e-host CPU now \d+\.\d% <= 100% for consecutive 1 times\n"
+                     + STAMP + f" Send email to {TO}\n", log), log
+    assert log.count("***Alert sending :") == 1
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_monitor_goes_on_when_curl_is_missing(program, workdir, tmp_path):
+    write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
+    empty = tmp_path / "no-curl-here"
+    empty.mkdir()
+    if program.windows:
+        # nothing named curl in the working directory or on Wine's own PATH
+        env = {"PATH": str(empty)}
+        expected = "9009"  # cmd.exe: not recognised as a command
+    else:
+        env = {"PATH": str(empty)}
+        expected = "127"  # /bin/sh: command not found
+    m = Monitor(program, workdir, env=env)
+    m.wait_for_log(r"Send email to ")
+    assert wait_for(lambda: "Email command rc=" in m.out(), timeout=60), m.out()
+    assert_cycles_go_on(m, workdir)
+    assert f"Sending email alert ...\nEmail command rc={expected}\n" in m.out()
+
+
+# ------------------------------------------------------------------ -test beside a sending monitor
+
+def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, fake_curl):
+    write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
+    # each curl takes two seconds, so the two sends meet
+    env = fake_curl.env(FAKE_CURL_SLEEP=2)
+    r = native.run("-start", cwd=workdir, env=env)
+    assert r.rc == 0, r
+    assert wait_for(lambda: (workdir / "loadhawk.pid").exists())
+    reaper.track_pid(int((workdir / "loadhawk.pid").read_text()))
+    # the monitor has begun its alert: the test's mail comes while it sends
+    assert wait_for(lambda: "Send email to" in "\n".join(log_messages(workdir)), timeout=60)
+    r = native.run("-test", cwd=workdir, env=env)
+    assert (r.rc, r.out) == (0, self_test_console(True, None)), r
+    assert wait_for(lambda: len(fake_curl.calls()) >= 2, timeout=60)
+    assert native.run("-stop", cwd=workdir).rc == 0
+
+    calls = fake_curl.calls()
+    assert len(calls) == 2
+    subjects = [c["message"].split("\r\n")[2] for c in calls]
+    assert f"Subject: {TEST_SUBJECT}" in subjects
+    [alert] = [s for s in subjects if s != f"Subject: {TEST_SUBJECT}"]
+    assert re.fullmatch("Subject: " + STAMP + r" e2e-host CPU now \d+\.\d% <= 100% for"
+                        r" consecutive 1 times", alert), subjects
+    # each curl read its own message from start to end
+    for call in calls:
+        assert call["message_after"] == call["message"]
+    assert not (workdir / MESSAGE_FILE).exists()

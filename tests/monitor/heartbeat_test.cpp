@@ -1,0 +1,163 @@
+#include "monitor/heartbeat.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "control/event_log.h"
+#include "control/silent_mode.h"
+#include "notify/email.h"
+#include "notify/fake_curl.h"
+#include "platform/platform.h"
+#include "support/monitor_support.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr const char* kHeartbeatSubject = "web1 loadhawk is up and running : 2026-03-07 04:05:09";
+constexpr const char* kHeartbeatBody =
+    "loadhawk is running\nHost: web1\nCPU: 42.4%\nMEM: 61%\nTime: 2026-03-07 04:05:09\n";
+constexpr const char* kHeartbeatTelegram =
+    "IAMALIVE\nloadhawk is running\nHost: web1\nCPU: 42.4%\nMEM: 61%\nTime: 2026-03-07 04:05:09";
+
+std::string mail_to(const char* recipients, const char* body) {
+    std::string crlf_body;
+    for (const char* p = body; *p != '\0'; ++p) {
+        if (*p == '\n') crlf_body += '\r';
+        crlf_body += *p;
+    }
+    return std::string("From: alerts@example.com\r\nTo: ") + recipients + "\r\nSubject: " +
+           kHeartbeatSubject + "\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n" + crlf_body +
+           "\r\n";
+}
+
+}  // namespace
+
+TEST(HeartbeatTexts, CycleFiguresAndTimestamp) {
+    const MonitorSettings settings = quiet_settings();
+    const Sample sample = test_sample(42.35, 42, 61);
+    HeartbeatTexts texts{};
+    build_heartbeat_texts(&sample, &settings, &texts);
+    EXPECT_STREQ(texts.subject.c_str(), kHeartbeatSubject);
+    EXPECT_STREQ(texts.email_body.c_str(), kHeartbeatBody);
+    EXPECT_STREQ(texts.telegram_text.c_str(), kHeartbeatTelegram);
+}
+
+using Heartbeat = InTempDirWithCurl;
+
+TEST_F(Heartbeat, WhoGetsItWhenTheDayChanges) {
+    const MonitorSettings settings = quiet_settings();
+    const Sample sample = test_sample(42.35, 42, 61);
+    struct Row {
+        const char* name;
+        int email_enabled;
+        int telegram_enabled;
+        int heartbeat_enabled;
+        std::string log;       // without timestamps
+        const char* calls;     // one line per curl run
+        std::string message;   // the mail curl read, when one went
+        const char* telegram;  // the text of the last (Telegram) call
+    };
+    const Row rows[] = {
+        {"both channels", 1, 1, 1,
+         "Send email to alive@example.com\nSend Telegram alert to chat_id -1001\n", "call\ncall\n",
+         mail_to("alive@example.com", kHeartbeatBody), kHeartbeatTelegram},
+        {"e-mail only: the iamalive list, not the to list", 1, 0, 1,
+         "Send email to alive@example.com\n", "call\n", mail_to("alive@example.com", kHeartbeatBody),
+         nullptr},
+        {"Telegram only", 0, 1, 1, "Send Telegram alert to chat_id -1001\n", "call\n", "",
+         kHeartbeatTelegram},
+        {"heartbeat off: not even Telegram", 1, 1, 0, "", "", "", nullptr},
+        {"no channel", 0, 0, 1, "", "", "", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        (void)std::remove("curl_calls.txt");
+        (void)std::remove("curl_message.bin");
+        (void)std::remove("curl_argv.bin");
+        (void)std::remove(kLogFileName);
+        NotifySettings notify = both_channels();
+        notify.email_enabled = row.email_enabled;
+        notify.telegram_enabled = row.telegram_enabled;
+        notify.heartbeat_enabled = row.heartbeat_enabled;
+        std::int32_t remembered = 7;
+        ConsoleCapture console;
+        check_heartbeat_on_day(8, &sample, &settings, &notify, &remembered);
+        // the new day is remembered whether or not anything went out
+        EXPECT_EQ(remembered, 8);
+        std::size_t offset = 0;
+        EXPECT_EQ(read_new_log(&offset), row.log);
+        EXPECT_EQ(curl_->calls(), row.calls);
+        EXPECT_EQ(curl_->message(), row.message);
+        if (row.telegram != nullptr) {
+            EXPECT_EQ(telegram_text_sent(curl_->argv()), row.telegram);
+        }
+        EXPECT_FALSE(file_exists(kMailMessageFile));
+        // the same day once more: nothing
+        check_heartbeat_on_day(8, &sample, &settings, &notify, &remembered);
+        EXPECT_EQ(curl_->calls(), row.calls);
+        EXPECT_EQ(read_new_log(&offset), "");
+    }
+}
+
+TEST_F(Heartbeat, SameDayOfTheMonthSendsNothing) {
+    // also a machine that slept from the 5th of one month to the 5th of the next
+    const MonitorSettings settings = quiet_settings();
+    const NotifySettings notify = both_channels();
+    const Sample sample = test_sample(1.0, 1, 2);
+    std::int32_t remembered = 5;
+    ConsoleCapture console;
+    check_heartbeat_on_day(5, &sample, &settings, &notify, &remembered);
+    EXPECT_EQ(remembered, 5);
+    EXPECT_EQ(curl_->calls(), "");
+    EXPECT_FALSE(file_exists(kLogFileName));
+    EXPECT_EQ(console.out(), "");
+}
+
+TEST_F(Heartbeat, FailedDeliveryIsNotTriedAgainThatDay) {
+    const MonitorSettings settings = quiet_settings();
+    const NotifySettings notify = both_channels();
+    const Sample sample = test_sample(42.35, 42, 61);
+    curl_->set_rc(28);
+    std::int32_t remembered = 31;
+    {
+        ConsoleCapture console;
+        check_heartbeat_on_day(1, &sample, &settings, &notify, &remembered);
+        EXPECT_EQ(console.out(),
+                  "Sending email alert ...\nEmail command rc=28\n"
+                  "Sending Telegram alert ...\nTelegram command rc=28\n");
+    }
+    EXPECT_EQ(remembered, 1);
+    set_silent_mode(true);
+    {
+        ConsoleCapture console;
+        for (int cycle = 0; cycle < 3; ++cycle) {
+            check_heartbeat_on_day(1, &sample, &settings, &notify, &remembered);
+        }
+        EXPECT_EQ(console.out(), "");
+    }
+    EXPECT_EQ(curl_->calls(), "call\ncall\n");
+    // the next day's goes out, quietly in silent mode
+    curl_->set_rc(0);
+    {
+        ConsoleCapture console;
+        check_heartbeat_on_day(2, &sample, &settings, &notify, &remembered);
+        EXPECT_EQ(console.out(), "");
+    }
+    set_silent_mode(false);
+    EXPECT_EQ(remembered, 2);
+    EXPECT_EQ(curl_->calls(), "call\ncall\ncall\ncall\n");
+}
+
+TEST_F(Heartbeat, ClockCheckRemembersTodaysDay) {
+    const MonitorSettings settings = quiet_settings();
+    const NotifySettings notify = no_channels();
+    const Sample sample = test_sample(1.0, 1, 2);
+    std::int32_t remembered = 0;  // no day of any month
+    check_heartbeat(&sample, &settings, &notify, &remembered);
+    plat::LocalTime now{};
+    plat::local_time(&now);
+    EXPECT_EQ(remembered, now.day);
+    EXPECT_FALSE(file_exists(kLogFileName));
+}
