@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr std::size_t kLineCap = 1024;
-
 enum class Field { none, hostid, interval, threshold, count };
 
 // What one key sets: a field and, for threshold and count keys, the monitor
@@ -132,15 +130,9 @@ int load_monitor_settings(MonitorSettings* settings, int silent) {
         console_err("Error: %s not found\n", kMonitorSettingsFile);
         return 0;
     }
-    FixedText<kLineCap> line;
-    ConfigKey key;
-    ConfigValue value;
-    int disabled = 0;
-    while (read_config_line(file, line.out()) > 0) {
-        if (parse_config_line(line.c_str(), &key, &value, &disabled) == 1) {
-            apply_line(settings, key.c_str(), value.c_str(), disabled);
-        }
-    }
+    for_each_config_item(file, [settings](const char* key, const char* value, int disabled) {
+        apply_line(settings, key, value, disabled);
+    });
     std::fclose(file);
     repair(settings);
     if (!silent) print_report(*settings);

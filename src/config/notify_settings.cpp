@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr std::size_t kLineCap = 1024;
-
 // A token whose scrambled form ("encry(" + 2n digits + ")") would be cut at
 // 511 characters cannot read back; such a token stays plain on its line.
 constexpr std::size_t kMaxScrambledSecret = 252;
@@ -62,15 +60,10 @@ int load_notify_settings(NotifySettings* settings, int silent) {
         s.sendtimeout = kDefaultSendTimeout;
         return 0;
     }
-    FixedText<kLineCap> line;
-    ConfigKey key;
-    ConfigValue value;
-    int disabled = 0;
-    while (read_config_line(file, line.out()) > 0) {
-        if (parse_config_line(line.c_str(), &key, &value, &disabled) == 1 && disabled == 0) {
-            apply_line(&s, key.c_str(), value.c_str());
-        }
-    }
+    // a switched-off line is ignored whatever its key
+    for_each_config_item(file, [&s](const char* key, const char* value, int disabled) {
+        if (disabled == 0) apply_line(&s, key, value);
+    });
     std::fclose(file);
 
     if (s.from.empty()) s.from.assign(s.email.c_str());

@@ -169,18 +169,7 @@ TEST_F(MailMessage, FiveWritesWithCarriageReturnLineFeeds) {
     EXPECT_EQ(write_mail_message("no-such-dir/m.txt", "a@x", "b@y", "s", "b"), 0);
 }
 
-class SendEmail : public InTempDir {
-protected:
-    void SetUp() override {
-        InTempDir::SetUp();
-        curl_ = std::make_unique<FakeCurl>(dir());
-    }
-    void TearDown() override {
-        curl_.reset();
-        InTempDir::TearDown();
-    }
-    std::unique_ptr<FakeCurl> curl_;
-};
+using SendEmail = InTempDirWithCurl;
 
 TEST_F(SendEmail, ForegroundPrintsAroundTheRunAndLogsTheRecipients) {
     const NotifySettings s = mail_settings();

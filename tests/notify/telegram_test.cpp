@@ -142,16 +142,8 @@ TEST(TelegramCommand, DefaultBaseAndTheLongestValuesFit) {
     EXPECT_EQ(command.substr(command.size() - 18), "\" > /dev/null 2>&1");
 }
 
-class SendTelegram : public InTempDir {
+class SendTelegram : public InTempDirWithCurl {
 protected:
-    void SetUp() override {
-        InTempDir::SetUp();
-        curl_ = std::make_unique<FakeCurl>(dir());
-    }
-    void TearDown() override {
-        curl_.reset();
-        InTempDir::TearDown();
-    }
     std::vector<std::string> log_messages() const {
         std::vector<std::string> messages;
         const std::string log = read_file(kLogFileName);
