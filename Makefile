@@ -19,7 +19,7 @@ export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps native release windows sanitize wineprefix fuzz package bench-sampling soak clean
+.PHONY: all run test deps native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
 
 all: native
 
@@ -94,6 +94,14 @@ bench-sampling:
 	      -DLOADHAWK_WERROR=ON
 	cmake --build $(BENCHDIR) -j $(JOBS) --target sampling_bench
 	$(BENCHDIR)/sampling_bench
+
+# loadhawk beside Monit (installed from Debian when missing, as root): CPU
+# per cycle and peak memory with 0, 500 and 2000 extra idle processes, in
+# the same windows; then the sampling benchmark. Takes about ten minutes.
+OVERHEAD_ARGS ?=
+bench: release
+	bench/overhead --binary $(RELEASE)/loadhawk $(OVERHEAD_ARGS)
+	$(MAKE) bench-sampling
 
 # the soak run: the monitor natively and under Wine for SOAK_CYCLES one-second
 # cycles with alerts firing and recovering; fails when descriptors, handles

@@ -3,19 +3,30 @@
 // ends itself (by pid). The per_process counter is the CPU time of one cycle
 // divided by the processes walked: flat when the cost grows linearly.
 //
+// Nearly all of a walk's time is the kernel's (readdir of /proc and one
+// open, read and close of /proc/PID/stat per process); its per-process cost
+// rises with the count as the kernel's per-process data outgrows the CPU
+// caches. BM_ProcStatParse times loadhawk's own per-process work on the
+// same texts, read once beforehand: its per_process figure stays flat.
+//
 //   make bench-sampling
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "control/silent_mode.h"
 #include "platform/platform.h"
+#include "platform/posix/proc_parse.h"
+#include "platform/posix/proc_read.h"
 #include "sampling/collect_top.h"
 #include "sampling/cpu_usage.h"
 #include "sampling/render_top_list.h"
@@ -122,11 +133,44 @@ void BM_RenderBothLists(benchmark::State& state) {
     }
 }
 
+// The /proc/PID/stat text of every process, read once.
+std::vector<std::string> read_stat_texts() {
+    std::vector<std::string> texts;
+    plat::ProcessWalk walk;
+    if (plat::process_walk_begin(&walk, plat::ProcessMeasure::cpu_time)) {
+        plat::ProcessEntry entry;
+        while (plat::process_walk_next(&walk, &entry)) {
+            char path[64];
+            std::snprintf(path, sizeof path, "/proc/%u/stat", entry.pid);
+            char text[1024];
+            const std::size_t size = plat::read_proc_file(AT_FDCWD, path, text, sizeof text);
+            if (size != 0) texts.emplace_back(text, size);
+        }
+    }
+    plat::process_walk_end(&walk);
+    return texts;
+}
+
+// loadhawk's own part of a walk: parsing every process's stat text
+void BM_ProcStatParse(benchmark::State& state) {
+    IdleProcesses extra(state.range(0));
+    const std::vector<std::string> texts = read_stat_texts();
+    for (auto _ : state) {
+        for (const std::string& text : texts) {
+            plat::ProcStatFields fields{};
+            benchmark::DoNotOptimize(plat::parse_proc_stat(text.data(), text.size(), &fields));
+            benchmark::DoNotOptimize(fields);
+        }
+    }
+    report_processes(state, static_cast<double>(texts.size()));
+}
+
 }  // namespace
 
 BENCHMARK(BM_SamplingCycle)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemoryWalk)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CpuTimeWalk)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProcStatParse)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SystemFigures)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderBothLists)->Unit(benchmark::kMicrosecond);
 

@@ -17,19 +17,22 @@ void collect_top(plat::ProcessMeasure measure, std::uint64_t total_bytes, TopLis
     }
     plat::ProcessEntry entry;
     while (plat::process_walk_next(&walk, &entry)) {
+        double value = 0.0;
+        if (measure == plat::ProcessMeasure::working_set) {
+            value = total_bytes != 0 ? static_cast<double>(entry.working_set) * 100.0 /
+                                           static_cast<double>(total_bytes)
+                                     : 0.0;
+        } else {
+            // the seconds of CPU the process has used since it started
+            value = static_cast<double>(entry.cpu_time) / k100nsPerSecond;
+        }
+        // most processes of a walk end here, before their row is built
+        if (!top_value_would_enter(*list, value)) continue;
         TopEntry candidate{};
         candidate.pid = static_cast<std::int32_t>(entry.pid);
         candidate.name.assign(entry.name);
-        if (measure == plat::ProcessMeasure::working_set) {
-            candidate.working_set = entry.working_set;
-            candidate.value = total_bytes != 0
-                                  ? static_cast<double>(entry.working_set) * 100.0 /
-                                        static_cast<double>(total_bytes)
-                                  : 0.0;
-        } else {
-            // the seconds of CPU the process has used since it started
-            candidate.value = static_cast<double>(entry.cpu_time) / k100nsPerSecond;
-        }
+        if (measure == plat::ProcessMeasure::working_set) candidate.working_set = entry.working_set;
+        candidate.value = value;
         insert_top_entry(list, &candidate);
     }
     plat::process_walk_end(&walk);

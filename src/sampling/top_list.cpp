@@ -15,3 +15,8 @@ void insert_top_entry(TopList* list, const TopEntry* candidate) {
     for (std::size_t i = kTopRows - 1; i > slot; --i) list->rows[i] = list->rows[i - 1];
     list->rows[slot] = *candidate;
 }
+
+bool top_value_would_enter(const TopList& list, double value) {
+    // an unordered comparison (NaN) counts as not greater, as in the insert
+    return value > list.rows[kTopRows - 1].value;
+}

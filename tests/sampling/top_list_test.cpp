@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -112,4 +113,29 @@ TEST(TopList, NullCandidateOrListChangesNothing) {
     insert_top_entry(&list, nullptr);
     insert_top_entry(nullptr, &one);
     EXPECT_EQ(pids(list), (std::vector<std::int32_t>{1, 0, 0, 0, 0}));
+}
+
+// The walks skip a process when top_value_would_enter says no: that must be
+// exactly when offering it would leave the list unchanged, for every list a
+// walk can build (ties, zeros, NaN, a full and a part-filled list).
+TEST(TopList, WouldEnterIsTrueExactlyWhenTheInsertChangesTheList) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double values[] = {0.0, 1.0, 2.0, 2.0, 3.5, 1.0, 7.0, nan, 2.0, 0.5,
+                             7.0, 9.0, 1.0, 0.0, 3.5, 8.0, 2.5, nan, 10.0, 0.25};
+    TopList direct{};   // every value offered
+    TopList skipping{};  // only the values said to enter
+    std::int32_t pid = 0;
+    // every offer against every list state along the way
+    for (const double value : values) {
+        SCOPED_TRACE(value);
+        const TopEntry candidate = entry(++pid, value);
+        const TopList before = direct;
+        insert_top_entry(&direct, &candidate);
+        const bool changed = std::memcmp(&before, &direct, sizeof direct) != 0;
+        EXPECT_EQ(top_value_would_enter(before, value), changed);
+        if (top_value_would_enter(skipping, value)) insert_top_entry(&skipping, &candidate);
+        EXPECT_EQ(std::memcmp(&skipping, &direct, sizeof direct), 0);
+    }
+    // the list filled up on the way, so the full-list case was met
+    EXPECT_EQ(pids(direct), (std::vector<std::int32_t>{19, 12, 16, 7, 11}));
 }

@@ -8,21 +8,21 @@ namespace {
 
 // Reads one unsigned decimal at *cursor (after any blanks), advancing the
 // cursor past it. A leading '-' (a signed field) reads as 0. False when no
-// digit follows.
-bool next_number(const char** cursor, const char* end, std::uint64_t* value) {
+// digit follows. Inlined: the walks call it 21 times for every process.
+[[gnu::always_inline]] inline bool next_number(const char** cursor, const char* end,
+                                               std::uint64_t* value) {
     const char* p = *cursor;
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
-    bool negative = false;
-    if (p < end && *p == '-') {
-        negative = true;
-        ++p;
-    }
-    if (p == end || *p < '0' || *p > '9') return false;
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    const char* const first = p;
     std::uint64_t number = 0;
-    while (p < end && *p >= '0' && *p <= '9') {
-        number = number * 10 + static_cast<std::uint64_t>(*p - '0');
-        ++p;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        number = number * 10 + digit;
     }
+    if (p == first) return false;
     *cursor = p;
     *value = negative ? 0 : number;
     return true;

@@ -1,7 +1,7 @@
 // The process walk on Linux: the numeric entries of /proc, read in blocks
 // with getdents64 into the walk's own storage, and each process's
 // /proc/PID/stat read with one openat, read and close into a stack buffer.
-// Both measures come from that one file, so either walk fills both.
+// Both measures come from that one file; each walk converts only its own.
 //
 // Kernel threads are listed like every other process, as Windows lists
 // every process it may open: they hold no memory of their own (rss 0), so
@@ -105,8 +105,11 @@ bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
         if (!parse_proc_stat(text, size, &fields)) continue;
         out->pid = pid;
         text_copy_n(TextBuffer{out->name, sizeof out->name}, fields.name, fields.name_length);
-        out->working_set = fields.rss_pages * page_bytes();
-        out->cpu_time = ticks_to_100ns(fields.utime + fields.stime);
+        if (walk->measure == ProcessMeasure::working_set) {
+            out->working_set = fields.rss_pages * page_bytes();
+        } else {
+            out->cpu_time = ticks_to_100ns(fields.utime + fields.stime);
+        }
         return true;
     }
 }
