@@ -156,7 +156,6 @@ protected:
         }
         return messages;
     }
-    std::unique_ptr<FakeCurl> curl_;
 };
 
 TEST_F(SendTelegram, ForegroundPrintsAroundTheRunAndLogsTheStoredChatId) {
