@@ -56,6 +56,11 @@ else()
   execute_process(COMMAND ${LH_GZIP} -9nf changelog.Debian WORKING_DIRECTORY ${lh_deb_dir})
 
   install(TARGETS loadhawk RUNTIME DESTINATION bin)
+  # stripped as Debian strips: without the compiler's .comment and .note
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/loadhawk\")
+  endif()")
   install(FILES examples/loadhawk_setup.txt examples/loadhawk_email.txt DESTINATION ${lh_doc}/examples)
   install(FILES README.md packaging/debian/copyright ${lh_deb_dir}/changelog.Debian.gz DESTINATION ${lh_doc})
   install(FILES packaging/debian/loadhawk.service DESTINATION lib/systemd/system)

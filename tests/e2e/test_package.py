@@ -6,7 +6,6 @@ import os
 import pathlib
 import pwd
 import re
-import shutil
 import subprocess
 import threading
 import xml.etree.ElementTree as ET
