@@ -5,72 +5,36 @@
 
 #include "config/config_line.h"
 #include "config/line_reader.h"
-#include "control/console.h"
+#include "output/console.h"
 
 namespace {
 
-enum class Field { none, hostid, interval, threshold, count };
-
-// What one key sets: a field and, for threshold and count keys, the monitor
-// (its rule and its enabled flag).
-struct KeyTarget {
-    Field field;
-    MonitorRule* rule;
-    std::int32_t* enabled;
-};
-
-KeyTarget target_of(const char* key, MonitorSettings* s) {
-    struct Row {
-        const char* key;
-        Field field;
-        MonitorRule MonitorSettings::*rule;
-        std::int32_t MonitorSettings::*enabled;
-    };
-    static constexpr Row kRows[] = {
-        {"cpuhighthreshold", Field::threshold, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cpu_threshold", Field::threshold, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cputhreshold", Field::threshold, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cpuhighnum", Field::count, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cpu_highnum", Field::count, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"memhighthreshold", Field::threshold, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"mem_threshold", Field::threshold, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"memthreshold", Field::threshold, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"memhighnum", Field::count, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"mem_highnum", Field::count, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"cpulowthreshold", Field::threshold, &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
-        {"cpulownum", Field::count, &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
-        {"memlowthreshold", Field::threshold, &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
-        {"memlownum", Field::count, &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
-    };
-    if (std::strcmp(key, "hostid") == 0) return {Field::hostid, nullptr, nullptr};
-    if (std::strcmp(key, "interval") == 0) return {Field::interval, nullptr, nullptr};
-    for (const Row& row : kRows) {
-        if (std::strcmp(key, row.key) == 0) return {row.field, &(s->*row.rule), &(s->*row.enabled)};
-    }
-    return {Field::none, nullptr, nullptr};
-}
-
-void apply_line(MonitorSettings* s, const char* key, const char* value, int disabled) {
-    const KeyTarget t = target_of(key, s);
+void apply_line(MonitorSettings* s, const char* key, const char* value, bool disabled) {
+    const MonitorKeyTarget t = monitor_key_target(key);
     switch (t.field) {
-        case Field::none:
+        case MonitorField::none:
             return;
-        case Field::hostid:
+        case MonitorField::hostid:
             if (!disabled) s->hostid.assign(value);
             return;
-        case Field::interval:
+        case MonitorField::interval:
             if (!disabled) s->interval = parse_config_number(value);
             return;
-        case Field::threshold:
-            // a threshold line switches its monitor to match the line
-            t.rule->threshold = parse_config_number(value);
-            *t.enabled = disabled ? 0 : 1;
-            return;
-        case Field::count:
-            // a count line can only switch its monitor off
-            t.rule->count = parse_config_number(value);
-            if (disabled) *t.enabled = 0;
-            return;
+        case MonitorField::threshold:
+        case MonitorField::count:
+            break;
+    }
+    const MonitorEntry& m = monitor_entry(t.monitor);
+    MonitorRule& rule = s->*m.rule;
+    std::int32_t& enabled = s->*m.enabled;
+    if (t.field == MonitorField::threshold) {
+        // a threshold line switches its monitor to match the line
+        rule.threshold = parse_config_number(value);
+        enabled = disabled ? 0 : 1;
+    } else {
+        // a count line can only switch its monitor off
+        rule.count = parse_config_number(value);
+        if (disabled) enabled = 0;
     }
 }
 
@@ -104,37 +68,52 @@ void repair(MonitorSettings* s) {
 const char* on_off(std::int32_t flag) { return flag != 0 ? "ON" : "OFF"; }
 
 void print_report(const MonitorSettings& s) {
-    console_out("Your setting ...\n");
-    console_out("hostid : %s\n", s.hostid.c_str());
-    console_out("interval : %d Sec\n\n", s.interval);
-    console_out("CPU HIGH monitor : %s\n", on_off(s.cpu_high_enabled));
-    console_out("  cpuhighthreshold : %d%%\n", s.cpu_high.threshold);
-    console_out("  cpuhighnum       : %d\n\n", s.cpu_high.count);
-    console_out("MEM HIGH monitor : %s\n", on_off(s.mem_high_enabled));
-    console_out("  memhighthreshold : %d%%\n", s.mem_high.threshold);
-    console_out("  memhighnum       : %d\n\n", s.mem_high.count);
-    console_out("CPU LOW monitor : %s\n", on_off(s.cpu_low_enabled));
-    console_out("  cpulowthreshold : %d%%\n", s.cpu_low.threshold);
-    console_out("  cpulownum       : %d\n\n", s.cpu_low.count);
-    console_out("MEM LOW monitor : %s\n", on_off(s.mem_low_enabled));
-    console_out("  memlowthreshold : %d%%\n", s.mem_low.threshold);
-    console_out("  memlownum       : %d\n\n", s.mem_low.count);
+    console_note("Your setting ...\n");
+    console_note("hostid : %s\n", s.hostid.c_str());
+    console_note("interval : %d Sec\n\n", s.interval);
+    // the HIGH monitors first, then the LOW ones
+    constexpr bool kHighFirst[] = {true, false};
+    for (const bool high : kHighFirst) {
+        for (const MonitorEntry& m : kMonitors) {
+            if (m.high != high) continue;
+            const MonitorRule& rule = s.*m.rule;
+            // the count key padded to the threshold key's width
+            const int width = static_cast<int>(std::strlen(m.threshold_key));
+            console_note("%s %s monitor : %s\n", m.figure, m.level, on_off(s.*m.enabled));
+            console_note("  %s : %d%%\n", m.threshold_key, rule.threshold);
+            console_note("  %-*s : %d\n\n", width, m.count_key, rule.count);
+        }
+    }
 }
 
 }  // namespace
 
-int load_monitor_settings(MonitorSettings* settings, int silent) {
+const MonitorEntry& monitor_entry(MonitorKind kind) {
+    for (const MonitorEntry& m : kMonitors) {
+        if (m.kind == kind) return m;
+    }
+    return kMonitors[0];
+}
+
+MonitorKeyTarget monitor_key_target(const char* key) {
+    for (const MonitorKeyAlias& alias : kMonitorKeyAliases) {
+        if (std::strcmp(key, alias.key) == 0) return alias.target;
+    }
+    return {MonitorField::none, MonitorKind::cpu_high};
+}
+
+bool load_monitor_settings(MonitorSettings* settings) {
     set_defaults(settings);
     std::FILE* file = std::fopen(kMonitorSettingsFile, "rb");
     if (file == nullptr) {
         console_err("Error: %s not found\n", kMonitorSettingsFile);
-        return 0;
+        return false;
     }
     for_each_config_item(file, [settings](const char* key, const char* value, int disabled) {
-        apply_line(settings, key, value, disabled);
+        apply_line(settings, key, value, disabled != 0);
     });
     std::fclose(file);
     repair(settings);
-    if (!silent) print_report(*settings);
-    return 1;
+    print_report(*settings);
+    return true;
 }

@@ -1,6 +1,6 @@
 #include "control/background.h"
 
-#include "control/console.h"
+#include "output/console.h"
 #include "control/pid_file.h"
 #include "platform/platform.h"
 

@@ -36,7 +36,7 @@ bool append_mail_recipients(TextBuffer out, const char* recipients, plat::Interp
 int write_mail_message(const char* path, const char* from, const char* recipients,
                        const char* subject, const char* body);
 
-// Sends one message to `recipients`. Returns 1 when curl ended with exit
-// code 0, else 0. `silent` nonzero keeps the console quiet.
-int send_email(const NotifySettings* settings, const char* recipients, const char* subject,
-               const char* body, int silent);
+// Sends one message to `recipients`, its progress as console notes. Returns
+// true when curl ended with exit code 0.
+bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
+                const char* body);

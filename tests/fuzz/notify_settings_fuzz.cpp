@@ -13,10 +13,12 @@
 #include <string>
 
 #include "config/notify_settings.h"
+#include "output/silent_mode.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enter_private_directory();
+    set_silent_mode(true);
     quiet_console();
     return 0;
 }
@@ -53,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     write_bytes(kNotifySettingsFile, data, size);
     const bool comparable = all_lines_short(data, size);
     NotifySettings first;
-    (void)load_notify_settings(&first, 1);
+    (void)load_notify_settings(&first);
     if (access(kNotifyTempFile, F_OK) == 0) std::abort();
     const std::string after_first = read_bytes(kNotifySettingsFile);
 
     NotifySettings second;
-    (void)load_notify_settings(&second, 1);
+    (void)load_notify_settings(&second);
     if (access(kNotifyTempFile, F_OK) == 0) std::abort();
     if (!comparable) return 0;
     if (std::strcmp(first.password.c_str(), second.password.c_str()) != 0) std::abort();
@@ -68,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string after_second = read_bytes(kNotifySettingsFile);
 
     NotifySettings third;
-    (void)load_notify_settings(&third, 1);
+    (void)load_notify_settings(&third);
     if (without_line_end_returns(read_bytes(kNotifySettingsFile)) != without_line_end_returns(after_second))
         std::abort();
     (void)after_first;

@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "control/event_log.h"
+#include "output/event_log.h"
 #include "support/test_support.h"
 
 Sample test_sample(double cpu_percent, int cpu_rounded, int mem_load) {

@@ -8,7 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "control/console.h"
+#include "output/console.h"
+#include "output/silent_mode.h"
 
 void InTempDir::SetUp() {
     char cwd[4096];
@@ -74,3 +75,7 @@ bool file_exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
+
+SilentMode::SilentMode(bool on) { set_silent_mode(on); }
+
+SilentMode::~SilentMode() { set_silent_mode(false); }

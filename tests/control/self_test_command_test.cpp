@@ -1,11 +1,11 @@
-#include "notify/notification_test.h"
+#include "control/self_test_command.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 
-#include "control/silent_mode.h"
+#include "output/silent_mode.h"
 #include "notify/email.h"
 #include "notify/fake_curl.h"
 #include "platform/platform.h"
@@ -37,7 +37,7 @@ struct Outcome {
 
 Outcome run_test() {
     ConsoleCapture console;
-    const int rc = run_notification_test();
+    const int rc = run_self_test_command();
     return {rc, console.out(), console.err()};
 }
 
