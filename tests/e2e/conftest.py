@@ -186,6 +186,26 @@ def write_file(directory, name, text, newline="\n"):
     (pathlib.Path(directory) / name).write_bytes(data)
 
 
+def prepare_dir(path, setup):
+    """Makes `path` (and its parents) and writes the monitor settings file."""
+    path = pathlib.Path(path)
+    path.mkdir(parents=True, exist_ok=True)
+    write_file(path, "loadhawk_setup.txt", setup)
+    return path
+
+
+def read_text(directory, name):
+    """A file of the working directory as latin-1 text, or None when absent."""
+    path = pathlib.Path(directory) / name
+    return path.read_bytes().decode("latin-1") if path.exists() else None
+
+
+def read_log(directory):
+    """The event log with line ends made plain; empty when there is none."""
+    text = read_text(directory, "loadhawk_log.txt")
+    return normalise(text) if text is not None else ""
+
+
 def copy_examples(directory):
     for name in ("loadhawk_setup.txt", "loadhawk_email.txt"):
         (pathlib.Path(directory) / name).write_bytes((EXAMPLES / name).read_bytes())

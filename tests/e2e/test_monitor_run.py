@@ -9,7 +9,7 @@ import subprocess
 
 import pytest
 
-from conftest import normalise, wait_for, write_file
+from conftest import normalise, prepare_dir, read_log, read_text, wait_for, write_file
 
 BANNER = "\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\n"
 WAIT_LINE = "\nWait 1 seconds for next time check .....\n" + "=" * 72 + "\n"
@@ -49,12 +49,10 @@ class Monitor:
         return normalise(self.err_path.read_bytes().decode("latin-1"))
 
     def log(self):
-        path = self.cwd / "loadhawk_log.txt"
-        return normalise(path.read_bytes().decode("latin-1")) if path.exists() else ""
+        return read_log(self.cwd)
 
     def pid_file(self):
-        path = self.cwd / "loadhawk.pid"
-        return path.read_bytes().decode("latin-1") if path.exists() else None
+        return read_text(self.cwd, "loadhawk.pid")
 
     def wait_for_log(self, pattern, count=1, timeout=60):
         ok = wait_for(lambda: len(re.findall(pattern, self.log())) >= count or self.proc.poll() is not None,
@@ -78,9 +76,7 @@ def own_pid_written(program, monitor):
 
 
 def setup_dir(path):
-    path.mkdir(exist_ok=True)
-    write_file(path, "loadhawk_setup.txt", SETUP)
-    return path
+    return prepare_dir(path, SETUP)
 
 
 def test_foreground_run_reports_every_cycle_and_logs_counts_and_notices(program, workdir):

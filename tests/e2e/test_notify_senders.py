@@ -14,7 +14,7 @@ import urllib.parse
 
 import pytest
 
-from conftest import Program, ROOT, normalise
+from conftest import Program, ROOT, read_log, wait_for
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
 
 MESSAGE_FILE = "cpumailtext.txt"
@@ -82,10 +82,7 @@ def mail_values(server, **extra):
 
 
 def log_messages(directory):
-    path = pathlib.Path(directory) / "loadhawk_log.txt"
-    if not path.exists():
-        return []
-    return [line[20:] for line in normalise(path.read_bytes().decode("latin-1")).splitlines()]
+    return [line[20:] for line in read_log(directory).splitlines()]
 
 
 def message_bytes(values):
@@ -130,15 +127,6 @@ def processes_with(marker):
         if marker in cmdline and stat[stat.rfind(")") + 2] != "Z":
             found.append(int(entry.name))
     return found
-
-
-def wait_until(predicate, timeout=20.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.1)
-    return predicate()
 
 
 # ------------------------------------------------------------------ real curl, native
@@ -239,7 +227,7 @@ def test_hanging_curl_is_ended_after_the_send_timeout(native_driver, workdir, fa
     assert (r.rc, r.out) == (1, "Sending email alert ...\nEmail command rc=124\n")
     [call] = fake_curl.calls()
     assert call["hung"]
-    assert wait_until(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
+    assert wait_for(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
     assert not (workdir / MESSAGE_FILE).exists()
 
 
@@ -365,5 +353,5 @@ def test_windows_overrun_ends_cmd_and_curl(windows_driver, workdir):
     [call] = standin_calls(workdir)
     assert call["args"] == ["-s", marker]
     # the job object ended cmd.exe and the curl it started
-    assert wait_until(lambda: not processes_with(marker)), processes_with(marker)
+    assert wait_for(lambda: not processes_with(marker)), processes_with(marker)
     assert not call["woke"]

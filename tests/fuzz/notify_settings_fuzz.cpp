@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NotifySettings first;
     (void)load_notify_settings(&first);
     if (access(kNotifyTempFile, F_OK) == 0) std::abort();
-    const std::string after_first = read_bytes(kNotifySettingsFile);
+    const std::string after_first = read_whole_file(kNotifySettingsFile);
 
     NotifySettings second;
     (void)load_notify_settings(&second);
@@ -67,11 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::strcmp(first.token.c_str(), second.token.c_str()) != 0) std::abort();
     if (first.email_enabled != second.email_enabled || first.telegram_enabled != second.telegram_enabled)
         std::abort();
-    const std::string after_second = read_bytes(kNotifySettingsFile);
+    const std::string after_second = read_whole_file(kNotifySettingsFile);
 
     NotifySettings third;
     (void)load_notify_settings(&third);
-    if (without_line_end_returns(read_bytes(kNotifySettingsFile)) != without_line_end_returns(after_second))
+    if (without_line_end_returns(read_whole_file(kNotifySettingsFile)) != without_line_end_returns(after_second))
         std::abort();
     (void)after_first;
     return 0;

@@ -12,6 +12,7 @@
 #include "output/console.h"
 #include "output/event_log.h"
 #include "notify/fake_curl.h"
+#include "support/monitor_support.h"
 #include "support/test_support.h"
 
 using plat::Interpreter;
@@ -19,14 +20,8 @@ using plat::Interpreter;
 namespace {
 
 NotifySettings mail_settings() {
-    NotifySettings s{};
-    s.email_enabled = 1;
-    s.server.assign("smtp://mail.example.com:587");
-    s.email.assign("alerts@example.com");
-    s.password.assign("s3cret");
+    NotifySettings s = mail_account();
     s.from.assign("Load Hawk <alerts@example.com>");
-    s.to.assign("ops@example.com");
-    s.sendtimeout = 30;
     return s;
 }
 

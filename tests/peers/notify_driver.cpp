@@ -33,6 +33,7 @@
 #include "notify/shell_command.h"
 #include "notify/telegram.h"
 #include "output/silent_mode.h"
+#include "support/whole_file.h"
 
 namespace {
 
@@ -64,20 +65,9 @@ std::string unescape(const std::string& raw) {
     return out;
 }
 
-std::string read_all(const char* path) {
-    std::string text;
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return text;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    std::fclose(file);
-    return text;
-}
-
 std::map<std::string, std::string> read_settings(const char* path) {
     std::map<std::string, std::string> values;
-    const std::string all = read_all(path);
+    const std::string all = read_whole_file(path);
     std::size_t start = 0;
     while (start < all.size()) {
         std::size_t end = all.find('\n', start);
@@ -135,7 +125,7 @@ int run_cycles(int start_day, const char* script_path) {
     set_silent_mode(false);
     StateBetweenCycles run{};
     run.remembered_day = start_day;
-    const std::string script = read_all(script_path);
+    const std::string script = read_whole_file(script_path);
     std::size_t start = 0;
     while (start < script.size()) {
         std::size_t end = script.find('\n', start);
@@ -180,7 +170,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     if (mode == "run") {
         if (argc < 4) return usage();
-        const std::string command = read_all(argv[3]);
+        const std::string command = read_whole_file(argv[3]);
         const int rc = run_shell_command(command.c_str(),
                                          static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
         std::printf("rc=%d\n", rc);
