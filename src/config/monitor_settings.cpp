@@ -26,15 +26,15 @@ void apply_line(MonitorSettings* s, const char* key, const char* value, bool dis
     }
     const MonitorEntry& m = monitor_entry(t.monitor);
     MonitorRule& rule = s->*m.rule;
-    std::int32_t& enabled = s->*m.enabled;
+    bool& enabled = s->*m.enabled;
     if (t.field == MonitorField::threshold) {
         // a threshold line switches its monitor to match the line
         rule.threshold = parse_config_number(value);
-        enabled = disabled ? 0 : 1;
+        enabled = !disabled;
     } else {
         // a count line can only switch its monitor off
         rule.count = parse_config_number(value);
-        if (disabled) enabled = 0;
+        if (disabled) enabled = false;
     }
 }
 
@@ -46,10 +46,10 @@ void set_defaults(MonitorSettings* s) {
     s->mem_high = MonitorRule{85, 5};
     s->cpu_low = MonitorRule{10, 50};
     s->mem_low = MonitorRule{10, 50};
-    s->cpu_high_enabled = 1;
-    s->mem_high_enabled = 1;
-    s->cpu_low_enabled = 1;
-    s->mem_low_enabled = 1;
+    s->cpu_high_enabled = true;
+    s->mem_high_enabled = true;
+    s->cpu_low_enabled = true;
+    s->mem_low_enabled = true;
 }
 
 void repair(MonitorSettings* s) {
@@ -65,7 +65,7 @@ void repair(MonitorSettings* s) {
     if (s->mem_low.count <= 0) s->mem_low.count = 50;
 }
 
-const char* on_off(std::int32_t flag) { return flag != 0 ? "ON" : "OFF"; }
+const char* on_off(bool flag) { return flag ? "ON" : "OFF"; }
 
 void print_report(const MonitorSettings& s) {
     console_note("Your setting ...\n");
@@ -109,8 +109,8 @@ bool load_monitor_settings(MonitorSettings* settings) {
         console_err("Error: %s not found\n", kMonitorSettingsFile);
         return false;
     }
-    for_each_config_item(file, [settings](const char* key, const char* value, int disabled) {
-        apply_line(settings, key, value, disabled != 0);
+    for_each_config_item(file, [settings](const char* key, const char* value, bool disabled) {
+        apply_line(settings, key, value, disabled);
     });
     std::fclose(file);
     repair(settings);

@@ -24,10 +24,10 @@ struct MonitorSettings {
     MonitorRule mem_high;
     MonitorRule cpu_low;
     MonitorRule mem_low;
-    std::int32_t cpu_high_enabled;
-    std::int32_t mem_high_enabled;
-    std::int32_t cpu_low_enabled;
-    std::int32_t mem_low_enabled;
+    bool cpu_high_enabled;
+    bool mem_high_enabled;
+    bool cpu_low_enabled;
+    bool mem_low_enabled;
 };
 static_assert(std::is_trivially_copyable_v<MonitorSettings>);
 
@@ -48,7 +48,7 @@ struct MonitorEntry {
     const char* threshold_key;
     const char* count_key;
     MonitorRule MonitorSettings::*rule;
-    std::int32_t MonitorSettings::*enabled;
+    bool MonitorSettings::*enabled;
 };
 
 inline constexpr MonitorEntry kMonitors[kMonitorCount] = {

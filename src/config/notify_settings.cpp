@@ -16,7 +16,7 @@ constexpr std::size_t kMaxScrambledSecret = 252;
 template <std::size_t N>
 void store_secret(const char* value, FixedText<N>* field) {
     // a value that looks scrambled but is not valid is the secret itself
-    if (unscramble_secret(value, field->buf, N) == 0) field->assign(value);
+    if (!unscramble_secret(value, field->out())) field->assign(value);
 }
 
 void apply_line(NotifySettings* s, const char* key, const char* value) {
@@ -43,12 +43,12 @@ void apply_line(NotifySettings* s, const char* key, const char* value) {
             return;
         case NotifyKey::token:
             store_secret(value, &s->token);
-            if (!s->token.empty()) s->telegram_enabled = 1;
+            if (!s->token.empty()) s->telegram_enabled = true;
             return;
         case NotifyKey::iamalive:
             // a later list without an at sign does not switch the heartbeat off
             s->iamalive.assign(value);
-            if (std::strchr(s->iamalive.c_str(), '@') != nullptr) s->heartbeat_enabled = 1;
+            if (std::strchr(s->iamalive.c_str(), '@') != nullptr) s->heartbeat_enabled = true;
             return;
         case NotifyKey::telegram_api:
             s->telegram_api.assign(value);
@@ -59,7 +59,7 @@ void apply_line(NotifySettings* s, const char* key, const char* value) {
     }
 }
 
-const char* yes_no(std::int32_t flag) { return flag != 0 ? "yes" : "no"; }
+const char* yes_no(bool flag) { return flag ? "yes" : "no"; }
 
 }  // namespace
 
@@ -81,8 +81,8 @@ bool load_notify_settings(NotifySettings* settings) {
         return false;
     }
     // a switched-off line is ignored whatever its key
-    for_each_config_item(file, [&s](const char* key, const char* value, int disabled) {
-        if (disabled == 0) apply_line(&s, key, value);
+    for_each_config_item(file, [&s](const char* key, const char* value, bool disabled) {
+        if (!disabled) apply_line(&s, key, value);
     });
     std::fclose(file);
 
@@ -96,10 +96,10 @@ bool load_notify_settings(NotifySettings* settings) {
         (void)rewrite_secret_line("token", s.token.c_str());
     }
 
-    s.email_enabled = !s.server.empty() && !s.email.empty() && !s.password.empty() && !s.to.empty() ? 1 : 0;
-    if (s.token.empty() || s.chat_id.empty()) s.telegram_enabled = 0;
+    s.email_enabled = !s.server.empty() && !s.email.empty() && !s.password.empty() && !s.to.empty();
+    if (s.token.empty() || s.chat_id.empty()) s.telegram_enabled = false;
 
     console_note("Email enabled: %s\n", yes_no(s.email_enabled));
     console_note("Telegram enabled: %s\n", yes_no(s.telegram_enabled));
-    return s.email_enabled != 0 || s.telegram_enabled != 0;
+    return s.email_enabled || s.telegram_enabled;
 }

@@ -20,15 +20,15 @@ constexpr std::size_t kPasswordCap = 128;
 constexpr std::size_t kTelegramKeyCap = 256;     // token, chat_id
 
 struct NotifySettings {
-    std::int32_t email_enabled;      // server, email, password and to all set
-    std::int32_t heartbeat_enabled;  // the iamalive list holds an at sign
+    bool email_enabled;      // server, email, password and to all set
+    bool heartbeat_enabled;  // the iamalive list holds an at sign
     FixedText<kAccountTextCap> server;
     FixedText<kAccountTextCap> email;
     FixedText<kPasswordCap> password;  // always plain in memory
     FixedText<kAccountTextCap> from;
     FixedText<kRecipientListCap> to;
     FixedText<kRecipientListCap> iamalive;
-    std::int32_t telegram_enabled;  // token and chat_id both set
+    bool telegram_enabled;  // token and chat_id both set
     FixedText<kTelegramKeyCap> token;           // always plain in memory
     FixedText<kTelegramKeyCap> chat_id;
     FixedText<kAccountTextCap> telegram_api;  // Bot API base address, "https://api.telegram.org" unless set
@@ -65,16 +65,16 @@ bool load_notify_settings(NotifySettings* settings);
 // Capacity of a scrambled form: "encry(" + up to 510 hex digits + ")".
 constexpr std::size_t kScrambledCap = 512;
 
-// The plain secret of a value as read from the file. Returns 1 for a plain
-// value or a valid scrambled one, 0 (and empty `out`) for a value that has
-// the scrambled form but is not valid.
-int unscramble_secret(const char* text, char* out, std::size_t capacity);
+// The plain secret of a value as read from the file. Returns true for a
+// plain value or a valid scrambled one, false (and empty `out`) for a value
+// that has the scrambled form but is not valid.
+bool unscramble_secret(const char* text, TextBuffer out);
 
 // "encry(" + upper-case hex of the first 255 bytes XOR the key + ")", cut to
 // 511 characters.
 void scramble_secret(const char* plain, TextBuffer out);
 
 // Replaces the first active line of `key` in the settings file by
-// `key : "<scrambled plain>"`, atomically. Returns 1 when the file was
-// replaced, 0 otherwise (the file then stays as it was).
-int rewrite_secret_line(const char* key, const char* plain);
+// `key : "<scrambled plain>"`, atomically. Returns true when the file was
+// replaced (otherwise the file stays as it was).
+bool rewrite_secret_line(const char* key, const char* plain);

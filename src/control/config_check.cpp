@@ -74,7 +74,7 @@ const char* unsafe_value(const char* key, const char* value) {
         case NotifyKey::password: {
             // the plain form is what goes on the command line
             decltype(NotifySettings::password) plain;
-            if (unscramble_secret(value, plain.buf, plain.capacity) == 0) plain.assign(value);
+            if (!unscramble_secret(value, plain.out())) plain.assign(value);
             return quoted_value_problem(plain.c_str(), kind);
         }
         case NotifyKey::email:
@@ -163,7 +163,7 @@ bool validate_config_file(const char* path, SettingsFile kind) {
             passed = false;
             continue;
         }
-        if (parse_config_line(text, &key, &value, nullptr) == 0) {
+        if (!parse_config_line(text, &key, &value, nullptr)) {
             console_out("Line %d: invalid format, expected key : \"value\"\n", line_number);
             passed = false;
             continue;

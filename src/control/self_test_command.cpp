@@ -52,7 +52,7 @@ int run_self_test_command() {
 
     console_out("Testing Email alert...\n");
     bool email_ok = false;
-    if (settings.email_enabled != 0 && !settings.to.empty()) {
+    if (settings.email_enabled && !settings.to.empty()) {
         email_ok = send_email(&settings, settings.to.c_str(), subject.c_str(), body.c_str());
         console_out("Email test %s\n", outcome(email_ok));
     } else {
@@ -62,7 +62,7 @@ int run_self_test_command() {
 
     console_out("\nTesting Telegram alert...\n");
     bool telegram_ok = false;
-    if (settings.telegram_enabled != 0 && !settings.token.empty() && !settings.chat_id.empty()) {
+    if (settings.telegram_enabled && !settings.token.empty() && !settings.chat_id.empty()) {
         telegram_ok = send_telegram(&settings, telegram.c_str());
         console_out("Telegram test %s\n", outcome(telegram_ok));
     } else {

@@ -46,7 +46,7 @@ void evaluate_monitor(MonitorKind monitor, const Sample& sample,
     const MonitorEntry& m = monitor_entry(monitor);
     const MonitorRule& rule = monitor_settings.*m.rule;
     const bool holds = monitor_condition_holds(monitor, monitor_value(m, sample), rule,
-                                               monitor_settings.*m.enabled != 0);
+                                               monitor_settings.*m.enabled);
     const MonitorStep step = step_monitor_state(state, holds, rule.count);
     if (step.holds) {
         FixedText<kCountLineCap> line;

@@ -63,8 +63,8 @@ void send_over_channels(const NotifySettings& notify_settings, const char* recip
                         const char* subject, const char* email_body, const char* telegram_text) {
     const NotifySettings* n = &notify_settings;
     // e-mail first, then Telegram
-    if (n->email_enabled != 0) (void)send_email(n, recipients, subject, email_body);
-    if (n->telegram_enabled != 0 && telegram_text != nullptr && telegram_text[0] != '\0') {
+    if (n->email_enabled) (void)send_email(n, recipients, subject, email_body);
+    if (n->telegram_enabled && telegram_text != nullptr && telegram_text[0] != '\0') {
         (void)send_telegram(n, telegram_text);
     }
 }

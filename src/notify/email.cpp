@@ -97,11 +97,11 @@ void build_mail_command(const NotifySettings* settings, const char* recipients, 
     build_mail_command_for(*settings, recipients, out, plat::interpreter());
 }
 
-int write_mail_message(const char* path, const char* from, const char* recipients,
+bool write_mail_message(const char* path, const char* from, const char* recipients,
                        const char* subject, const char* body) {
     // binary mode with the line ends written out: CRLF on every platform
     std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return 0;
+    if (file == nullptr) return false;
     put_crlf(file, "From: ");
     put_crlf(file, from);
     put_crlf(file, "\nTo: ");
@@ -112,12 +112,12 @@ int write_mail_message(const char* path, const char* from, const char* recipient
     put_crlf(file, body);
     put_crlf(file, "\n");
     const bool written = std::ferror(file) == 0;
-    return (std::fclose(file) == 0 && written) ? 1 : 0;
+    return std::fclose(file) == 0 && written;
 }
 
 bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
                 const char* body) {
-    if (settings == nullptr || settings->email_enabled == 0 || recipients == nullptr ||
+    if (settings == nullptr || !settings->email_enabled || recipients == nullptr ||
         recipients[0] == '\0') {
         return false;
     }

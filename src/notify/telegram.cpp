@@ -69,7 +69,7 @@ SettingProblem build_telegram_command(const NotifySettings& settings, const char
 }
 
 bool send_telegram(const NotifySettings* settings, const char* text) {
-    if (settings == nullptr || settings->telegram_enabled == 0 || text == nullptr ||
+    if (settings == nullptr || !settings->telegram_enabled || text == nullptr ||
         text[0] == '\0') {
         return false;
     }
