@@ -38,31 +38,33 @@ void apply_line(MonitorSettings* s, const char* key, const char* value, bool dis
     }
 }
 
+constexpr const char* kDefaultHostid = "NoHostName";
+constexpr std::int32_t kDefaultInterval = 60;  // seconds
+constexpr MonitorRule kDefaultHighRule{85, 5};
+constexpr MonitorRule kDefaultLowRule{10, 50};
+
+const MonitorRule& default_rule(const MonitorEntry& m) { return m.high ? kDefaultHighRule : kDefaultLowRule; }
+
 void set_defaults(MonitorSettings* s) {
     *s = MonitorSettings{};
-    s->hostid.assign("NoHostName");
-    s->interval = 60;
-    s->cpu_high = MonitorRule{85, 5};
-    s->mem_high = MonitorRule{85, 5};
-    s->cpu_low = MonitorRule{10, 50};
-    s->mem_low = MonitorRule{10, 50};
-    s->cpu_high_enabled = true;
-    s->mem_high_enabled = true;
-    s->cpu_low_enabled = true;
-    s->mem_low_enabled = true;
+    s->hostid.assign(kDefaultHostid);
+    s->interval = kDefaultInterval;
+    for (const MonitorEntry& m : kMonitors) {
+        s->*m.rule = default_rule(m);
+        s->*m.enabled = true;
+    }
 }
 
 void repair(MonitorSettings* s) {
-    if (s->interval <= 0) s->interval = 60;
-    if (s->cpu_high.threshold <= 0) s->cpu_high.threshold = 85;
-    if (s->cpu_high.count <= 0) s->cpu_high.count = 5;
-    if (s->mem_high.threshold <= 0) s->mem_high.threshold = 85;
-    if (s->mem_high.count <= 0) s->mem_high.count = 5;
-    // a low threshold of 0 is meaningful: "no load at all"
-    if (s->cpu_low.threshold < 0) s->cpu_low.threshold = 10;
-    if (s->cpu_low.count <= 0) s->cpu_low.count = 50;
-    if (s->mem_low.threshold < 0) s->mem_low.threshold = 10;
-    if (s->mem_low.count <= 0) s->mem_low.count = 50;
+    if (s->interval <= 0) s->interval = kDefaultInterval;
+    for (const MonitorEntry& m : kMonitors) {
+        MonitorRule& rule = s->*m.rule;
+        const MonitorRule& fallback = default_rule(m);
+        // a low threshold of 0 is meaningful: "no load at all"
+        const bool bad_threshold = m.high ? rule.threshold <= 0 : rule.threshold < 0;
+        if (bad_threshold) rule.threshold = fallback.threshold;
+        if (rule.count <= 0) rule.count = fallback.count;
+    }
 }
 
 const char* on_off(bool flag) { return flag ? "ON" : "OFF"; }
