@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "control/background.h"
-#include "output/banner.h"
 #include "control/config_check.h"
-#include "output/console.h"
 #include "control/monitor_start.h"
-#include "output/silent_mode.h"
 #include "control/self_test_command.h"
+#include "output/banner.h"
+#include "output/console.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
 
 ArgumentScan scan_arguments(int argc, const char* const* argv) {

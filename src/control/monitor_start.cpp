@@ -4,10 +4,10 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
-#include "output/banner.h"
-#include "output/console.h"
 #include "control/pid_file.h"
 #include "monitor/monitor_loop.h"
+#include "output/banner.h"
+#include "output/console.h"
 #include "platform/platform.h"
 #include "sampling/cpu_usage.h"
 

@@ -2,11 +2,11 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
+#include "notify/email.h"
+#include "notify/telegram.h"
 #include "output/console.h"
 #include "output/event_log.h"
 #include "output/silent_mode.h"
-#include "notify/email.h"
-#include "notify/telegram.h"
 #include "platform/platform.h"
 
 namespace {

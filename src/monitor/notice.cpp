@@ -1,8 +1,8 @@
 #include "monitor/notice.h"
 
-#include "output/event_log.h"
 #include "notify/email.h"
 #include "notify/telegram.h"
+#include "output/event_log.h"
 
 namespace {
 

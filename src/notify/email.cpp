@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "notify/shell_command.h"
 #include "output/console.h"
 #include "output/event_log.h"
-#include "notify/shell_command.h"
 
 namespace {
 

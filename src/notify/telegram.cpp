@@ -1,8 +1,8 @@
 #include "notify/telegram.h"
 
+#include "notify/shell_command.h"
 #include "output/console.h"
 #include "output/event_log.h"
-#include "notify/shell_command.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "config/monitor_settings.h"
-#include "output/silent_mode.h"
 #include "fuzz_support.h"
+#include "output/silent_mode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enter_private_directory();

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "config/notify_settings.h"
-#include "output/silent_mode.h"
 #include "fuzz_support.h"
+#include "output/silent_mode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enter_private_directory();

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "output/silent_mode.h"
 #include "notify/fake_curl.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"

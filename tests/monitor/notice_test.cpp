@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "output/silent_mode.h"
 #include "notify/email.h"
 #include "notify/fake_curl.h"
+#include "output/silent_mode.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 
