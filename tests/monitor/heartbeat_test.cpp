@@ -6,10 +6,10 @@
 #include <string>
 
 #include "notify/email.h"
-#include "notify/fake_curl.h"
 #include "output/event_log.h"
 #include "output/silent_mode.h"
 #include "platform/platform.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "notify/fake_curl.h"
 #include "output/silent_mode.h"
 #include "platform/platform.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "notify/email.h"
-#include "notify/fake_curl.h"
 #include "output/silent_mode.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 

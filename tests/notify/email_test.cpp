@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "notify/fake_curl.h"
 #include "output/console.h"
 #include "output/event_log.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "notify/fake_curl.h"
 #include "output/console.h"
 #include "output/event_log.h"
+#include "support/fake_curl.h"
 #include "support/test_support.h"
 
 using plat::Interpreter;
