@@ -12,7 +12,6 @@ import pathlib
 import re
 import shutil
 import signal
-import stat
 import subprocess
 import tempfile
 import time

@@ -7,9 +7,7 @@ the test fails.
 import re
 import subprocess
 
-import pytest
-
-from conftest import normalise, prepare_dir, read_log, read_text, wait_for, write_file
+from conftest import Monitor, prepare_dir, wait_for, write_file
 
 BANNER = "\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\n"
 WAIT_LINE = "\nWait 1 seconds for next time check .....\n" + "=" * 72 + "\n"
@@ -27,41 +25,6 @@ memlownum : "1"
 """
 
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
-
-
-class Monitor:
-    """One monitor run started in the background of a test, its console
-    captured in files; ended by pid through the reaper."""
-
-    def __init__(self, program, cwd, *args, env=None):
-        self.cwd = cwd
-        self.out_path = cwd.parent / f"{cwd.name}.stdout"
-        self.err_path = cwd.parent / f"{cwd.name}.stderr"
-        with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
-            self.proc = subprocess.Popen(program.command(*args), cwd=cwd, env=program.environment(env),
-                                         stdin=subprocess.DEVNULL, stdout=out, stderr=err)
-        program.reaper.track(self.proc)
-
-    def out(self):
-        return normalise(self.out_path.read_bytes().decode("latin-1"))
-
-    def err(self):
-        return normalise(self.err_path.read_bytes().decode("latin-1"))
-
-    def log(self):
-        return read_log(self.cwd)
-
-    def pid_file(self):
-        return read_text(self.cwd, "loadhawk.pid")
-
-    def wait_for_log(self, pattern, count=1, timeout=60):
-        ok = wait_for(lambda: len(re.findall(pattern, self.log())) >= count or self.proc.poll() is not None,
-                      timeout=timeout)
-        assert ok and self.proc.poll() is None, (self.proc.poll(), self.out(), self.err(), self.log())
-
-    def end(self):
-        self.proc.kill()
-        self.proc.wait(timeout=30)
 
 
 def own_pid_written(program, monitor):

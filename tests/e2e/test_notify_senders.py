@@ -7,36 +7,18 @@ curl.exe stand-in that records what cmd.exe handed it.
 import os
 import pathlib
 import shutil
-import subprocess
-import threading
 import time
 import urllib.parse
 
 import pytest
 
-from conftest import Program, ROOT, read_log, wait_for
+from conftest import driver, log_messages, standin_calls, wait_for
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
 
 MESSAGE_FILE = "cpumailtext.txt"
 
 
 # ------------------------------------------------------------------ helpers
-
-def driver(kind, reaper):
-    if kind == "native":
-        build = pathlib.Path(os.environ.get("LOADHAWK_BUILD_DIR", ROOT / "build" / "native"))
-        path = build / "notify_driver"
-    else:
-        exe = os.environ.get("LOADHAWK_WIN_EXE")
-        if not exe:
-            if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
-                pytest.fail("Windows build missing (LOADHAWK_WIN_EXE)")
-            pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
-        path = pathlib.Path(exe).parent / "notify_driver.exe"
-    if not path.exists():
-        pytest.fail(f"test driver missing: {path}")
-    return Program(kind, path, reaper)
-
 
 @pytest.fixture
 def native_driver(reaper):
@@ -81,10 +63,6 @@ def mail_values(server, **extra):
     return values
 
 
-def log_messages(directory):
-    return [line[20:] for line in read_log(directory).splitlines()]
-
-
 def message_bytes(values):
     body = values["body"]
     text = (f"From: {values['from']}\nTo: {values['recipients']}\nSubject: {values['subject']}\n"
@@ -92,25 +70,7 @@ def message_bytes(values):
     return text.replace("\n", "\r\n").encode("latin-1")
 
 
-def standin_calls(directory):
-    """The records of the Windows curl.exe stand-in."""
-    path = pathlib.Path(directory) / "curl_standin.log"
-    calls = []
-    if not path.exists():
-        return calls
-    for line in path.read_text().splitlines():
-        tag, _, rest = line.partition(" ")
-        if tag == "CALL":
-            calls.append({"pid": int(rest), "args": [], "file": None, "woke": False})
-        elif tag == "LINE":
-            calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "ARG":
-            calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
-        elif tag == "FILE":
-            calls[-1]["file"] = bytes.fromhex(rest)
-        elif tag == "WOKE":
-            calls[-1]["woke"] = True
-    return calls
+
 
 
 def processes_with(marker):
