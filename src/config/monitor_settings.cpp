@@ -6,6 +6,7 @@
 #include "config/config_line.h"
 #include "config/line_reader.h"
 #include "output/console.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ MonitorKeyTarget monitor_key_target(const char* key) {
 
 bool load_monitor_settings(MonitorSettings* settings) {
     set_defaults(settings);
-    std::FILE* file = std::fopen(kMonitorSettingsFile, "rb");
+    std::FILE* file = plat::open_kept_file(kMonitorSettingsFile, plat::KeptFileMode::read, nullptr);
     if (file == nullptr) {
         console_err("Error: %s not found\n", kMonitorSettingsFile);
         return false;

@@ -6,6 +6,7 @@
 #include "config/config_line.h"
 #include "config/line_reader.h"
 #include "output/console.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ NotifyKey notify_key_of(const char* key) {
 bool load_notify_settings(NotifySettings* settings) {
     *settings = NotifySettings{};
     NotifySettings& s = *settings;
-    std::FILE* file = std::fopen(kNotifySettingsFile, "rb");
+    std::FILE* file = plat::open_kept_file(kNotifySettingsFile, plat::KeptFileMode::read, nullptr);
     if (file == nullptr) {
         console_note("%s not found. Email / Telegram alerts disabled.\n", kNotifySettingsFile);
         s.telegram_api.assign(kDefaultTelegramApi);

@@ -11,6 +11,8 @@
 
 constexpr const char* kNotifySettingsFile = "loadhawk_email.txt";
 constexpr const char* kNotifyTempFile = "cpufiletemp.txt";
+// The lock that serialises rewrites of the settings file, beside it.
+constexpr const char* kNotifyLockFile = "loadhawk_email.lock";
 constexpr const char* kDefaultTelegramApi = "https://api.telegram.org";
 constexpr std::int32_t kDefaultSendTimeout = 120;
 
@@ -75,6 +77,10 @@ bool unscramble_secret(const char* text, TextBuffer out);
 void scramble_secret(const char* plain, TextBuffer out);
 
 // Replaces the first active line of `key` in the settings file by
-// `key : "<scrambled plain>"`, atomically. Returns true when the file was
-// replaced (otherwise the file stays as it was).
+// `key : "<scrambled plain>"`, atomically, under the lock beside the file
+// that every copy of the program takes for a rewrite; the file is read under
+// that lock. A settings file that is a link (ours or root's) is rewritten at
+// its target. Returns true when the file was replaced (otherwise the file
+// stays as it was, or, when even the fallback of a failed replace failed,
+// its new content stays in the temporary copy, which a line names).
 bool rewrite_secret_line(const char* key, const char* plain);

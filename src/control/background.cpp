@@ -1,31 +1,91 @@
 #include "control/background.h"
 
-#include "control/pid_file.h"
+#include <cstdio>
+
+#include "config/monitor_settings.h"
+#include "notify/email.h"
 #include "output/console.h"
 #include "platform/platform.h"
 
 namespace {
 
-// After termination the process needs a moment to go; no longer than this.
-constexpr std::uint32_t kStopWaitMs = 500;
-constexpr std::uint32_t kStopPollMs = 50;
+// A stopped monitor ends its command, removes its files and ends at once;
+// one that is terminated (Windows) goes as soon as the system has ended it.
+constexpr std::uint32_t kStopWaitMs = 5000;
+// A started copy has written its pid file within this time, or is still
+// starting (a slow system), or has ended.
+constexpr std::uint32_t kStartWaitMs = 1000;
+constexpr std::uint32_t kPollMs = 50;
+
+bool runs(MonitorPresence presence) { return presence != MonitorPresence::stale; }
+
+// Why a copy that ended at once did not run, where that can be known from
+// here: the same checks its start-up makes.
+void report_start_failure(const MonitorProbe& probe) {
+    console_out("loadhawk start failed\n");
+    const std::uint64_t pid = recorded_pid();
+    if (pid != 0 && runs(monitor_presence(pid, probe))) {
+        console_out("loadhawk already running\n");
+        return;
+    }
+    plat::FileRefusal why = plat::FileRefusal::none;
+    std::FILE* settings = plat::open_kept_file(kMonitorSettingsFile, plat::KeptFileMode::read, &why);
+    if (settings == nullptr) {
+        console_out("Error: %s not found\n", kMonitorSettingsFile);
+        return;
+    }
+    std::fclose(settings);
+    const bool existed = pid != 0;
+    std::FILE* pid_file = plat::open_kept_file(kPidFileName, plat::KeptFileMode::append, &why);
+    if (pid_file == nullptr) {
+        console_out("Unable to write pid file %s\n", kPidFileName);
+        return;
+    }
+    std::fclose(pid_file);
+    if (!existed && recorded_pid() == 0) (void)plat::delete_file(kPidFileName);
+}
+
+// What a monitor that was terminated without its own clean-up (Windows)
+// left: the message file, removed once no other copy sends from here.
+void remove_leftovers() {
+    plat::FileLock lock{-1};
+    if (plat::file_lock_acquire(kMailLockFile, 0, &lock) != plat::FileLockResult::held) return;
+    (void)plat::delete_file(kMailMessageFile);
+    plat::file_lock_release(&lock);
+}
 
 }  // namespace
 
-int run_background_start() {
-    if (!plat::start_detached_copy()) {
+int run_background_start(const MonitorProbe& probe) {
+    const std::uint64_t recorded = recorded_pid();
+    if ((recorded != 0 && runs(monitor_presence(recorded, probe))) ||
+        probe.run_lock(kRunLockFile) == plat::LockProbe::held) {
+        console_out("loadhawk already running\n");
+        return 1;
+    }
+    std::uint32_t copy = 0;
+    if (!plat::start_detached_copy(&copy)) {
         console_out("start failed\n");
         return 1;
     }
+    for (std::uint32_t waited = 0; waited < kStartWaitMs; waited += kPollMs) {
+        if (recorded_pid() == copy) break;
+        if (probe.check(copy) == plat::ProcessCheck::gone) {
+            report_start_failure(probe);
+            return 1;
+        }
+        plat::sleep_ms(kPollMs);
+    }
+    // written its pid file, or still starting
     console_out("loadhawk start requested\n");
     return 0;
 }
 
-int run_background_status() {
+int run_background_status(const MonitorProbe& probe) {
     const std::uint64_t pid = recorded_pid();
     if (pid == 0) {
         console_out("loadhawk not running\n");
-    } else if (monitor_is_live(pid)) {
+    } else if (runs(monitor_presence(pid, probe))) {
         console_out("loadhawk running pid %lu\n", static_cast<unsigned long>(pid));
     } else {
         // the stale file stays; "-stop" or the next monitor run removes it
@@ -34,29 +94,32 @@ int run_background_status() {
     return 0;
 }
 
-int run_background_stop() {
+int run_background_stop(const MonitorProbe& probe) {
     const std::uint64_t pid = recorded_pid();
     if (pid == 0) {
         console_out("loadhawk not running\n");
         return 0;
     }
-    // a pid that now names another program is stale: that program is never touched
-    if (!monitor_is_live(pid)) {
+    const MonitorPresence presence = monitor_presence(pid, probe);
+    // a pid that now names another program, or another directory's
+    // monitor, is stale: that process is never touched
+    if (presence == MonitorPresence::stale) {
         console_out("loadhawk pid file exists but process not alive\n");
         (void)plat::delete_file(kPidFileName);
         return 0;
     }
     const auto monitor = static_cast<std::uint32_t>(pid);
-    if (!plat::terminate_process(monitor)) {
+    if (presence == MonitorPresence::foreign || !probe.terminate(monitor)) {
         console_out("Unable to stop loadhawk pid %lu\n", static_cast<unsigned long>(pid));
         return 1;
     }
-    for (std::uint32_t waited = 0; waited < kStopWaitMs && plat::is_live_loadhawk(monitor);
-         waited += kStopPollMs) {
-        plat::sleep_ms(kStopPollMs);
+    for (std::uint32_t waited = 0; waited < kStopWaitMs && probe.check(monitor) != plat::ProcessCheck::gone;
+         waited += kPollMs) {
+        plat::sleep_ms(kPollMs);
     }
-    // a terminated monitor runs no at-exit action: its pid file is removed here
-    (void)plat::delete_file(kPidFileName);
+    // a monitor that could not clean up after itself leaves its pid file
+    if (recorded_pid() == pid) (void)plat::delete_file(kPidFileName);
+    remove_leftovers();
     console_out("loadhawk stopped\n");
     return 0;
 }

@@ -142,7 +142,7 @@ void report_missing_notify_keys(const SeenKeys& seen, bool* passed) {
 }  // namespace
 
 bool validate_config_file(const char* path, SettingsFile kind) {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = plat::open_kept_file(path, plat::KeptFileMode::read, nullptr);
     if (file == nullptr) {
         console_out("File not found: %s\n", path);
         return false;

@@ -94,6 +94,7 @@ int run_program(int argc, const char* const* argv) {
         case Command::status:
             return run_background_status();
         case Command::test:
+            stop_on_termination_request();
             return run_self_test_command();
         case Command::monitor_run:
             break;

@@ -8,13 +8,16 @@
 #include "monitor/monitor_loop.h"
 #include "output/banner.h"
 #include "output/console.h"
+#include "output/event_log.h"
 #include "platform/platform.h"
 #include "sampling/cpu_usage.h"
 
-PidFileTake take_pid_file() {
+PidFileTake take_pid_file(plat::FileLockResult run_lock) {
     const std::uint64_t pid = recorded_pid();
     if (pid != 0) {
-        if (monitor_is_live(pid)) return PidFileTake::already_running;
+        if (run_lock != plat::FileLockResult::held && monitor_presence(pid) != MonitorPresence::stale) {
+            return PidFileTake::already_running;
+        }
         (void)plat::delete_file(kPidFileName);
     }
     return write_pid_file() ? PidFileTake::taken : PidFileTake::unwritable;
@@ -24,12 +27,30 @@ namespace {
 
 void remove_pid_file_at_exit() { remove_pid_file(); }
 
+[[noreturn]] void stop_now(int request) {
+    log_event("loadhawk stopped (%s %d)\n", plat::termination_request_kind(), request);
+    plat::remove_transient_files();
+    // the at-exit action removes the pid file
+    std::exit(0);
+}
+
+// Held from the start of the run to its end, so that "-status", "-stop"
+// and "-start" know a monitor works in this directory.
+plat::FileLock g_run_lock{-1};
+
 }  // namespace
+
+void stop_on_termination_request() { plat::handle_termination_requests(stop_now); }
 
 int start_monitoring(int start_day) {
     // both failure messages reach the console also in silent mode: a
     // background copy has nobody else to tell
-    switch (take_pid_file()) {
+    const plat::FileLockResult locked = plat::file_lock_acquire(kRunLockFile, 0, &g_run_lock);
+    if (locked == plat::FileLockResult::busy) {
+        console_out("loadhawk already running\n");
+        return 1;
+    }
+    switch (take_pid_file(locked)) {
         case PidFileTake::already_running:
             console_out("loadhawk already running\n");
             return 1;
@@ -39,9 +60,11 @@ int start_monitoring(int start_day) {
         case PidFileTake::taken:
             break;
     }
-    // from here on every ordinary exit removes the pid file; a termination
-    // from outside does not, which is why "-stop" deletes it itself
+    // from here on every ordinary exit and every termination request removes
+    // the pid file; a forced termination (kill -9, TerminateProcess) does
+    // not, which is why "-stop" deletes it itself
     std::atexit(remove_pid_file_at_exit);
+    stop_on_termination_request();
 
     if (console_notes_shown()) print_banner();
     // the settings records live as long as the run

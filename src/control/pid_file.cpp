@@ -2,14 +2,26 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "output/console.h"
+#include "output/refused_file.h"
 
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// said once: reading and writing the file meet the same refusal
+void report_refusal(plat::FileRefusal why) {
+    static bool reported = false;
+    const char* reason = refused_file_reason(why);
+    if (reported || reason == nullptr) return;
+    reported = true;
+    console_out("%s %s\n", kPidFileName, reason);
+}
+
 }  // namespace
+
+const MonitorProbe kSystemProbe{plat::check_process, plat::file_lock_probe, plat::terminate_process};
 
 std::uint64_t parse_pid_text(const char* text) {
     if (text == nullptr) return 0;
@@ -31,8 +43,12 @@ std::uint64_t parse_pid_text(const char* text) {
 }
 
 std::uint64_t recorded_pid() {
-    std::FILE* file = std::fopen(kPidFileName, "r");
-    if (file == nullptr) return 0;
+    plat::FileRefusal why = plat::FileRefusal::none;
+    std::FILE* file = plat::open_kept_file(kPidFileName, plat::KeptFileMode::read, &why);
+    if (file == nullptr) {
+        report_refusal(why);
+        return 0;
+    }
     // the file is one short line; the first number is all that counts
     char text[128] = {};
     const std::size_t got = std::fread(text, 1, sizeof text - 1, file);
@@ -41,16 +57,36 @@ std::uint64_t recorded_pid() {
     return parse_pid_text(text);
 }
 
-bool monitor_is_live(std::uint64_t pid) {
-    if (pid == 0 || pid > UINT32_MAX) return false;
+MonitorPresence judge_monitor(std::uint64_t pid, plat::ProcessCheck check, plat::LockProbe run_lock) {
+    if (pid == 0 || pid > UINT32_MAX || pid == plat::own_pid()) return MonitorPresence::stale;
+    // a run lock that nobody holds: no monitor works in this directory
+    if (run_lock == plat::LockProbe::free) return MonitorPresence::stale;
+    switch (check) {
+        case plat::ProcessCheck::denied:
+            return MonitorPresence::foreign;
+        case plat::ProcessCheck::same_program:
+            return MonitorPresence::running;
+        case plat::ProcessCheck::gone:
+        case plat::ProcessCheck::other_program:
+        case plat::ProcessCheck::elsewhere:
+            break;
+    }
+    return MonitorPresence::stale;
+}
+
+MonitorPresence monitor_presence(std::uint64_t pid, const MonitorProbe& probe) {
+    if (pid == 0 || pid > UINT32_MAX) return MonitorPresence::stale;
     const auto candidate = static_cast<std::uint32_t>(pid);
-    if (candidate == plat::own_pid()) return false;
-    return plat::is_live_loadhawk(candidate);
+    return judge_monitor(pid, probe.check(candidate), probe.run_lock(kRunLockFile));
 }
 
 bool write_pid_file() {
-    std::FILE* file = std::fopen(kPidFileName, "w");
-    if (file == nullptr) return false;
+    plat::FileRefusal why = plat::FileRefusal::none;
+    std::FILE* file = plat::open_kept_file(kPidFileName, plat::KeptFileMode::rewrite, &why);
+    if (file == nullptr) {
+        report_refusal(why);
+        return false;
+    }
     const bool written = std::fprintf(file, "%lu\n", static_cast<unsigned long>(plat::own_pid())) > 0;
     const bool closed = std::fclose(file) == 0;
     if (written && closed) return true;
@@ -59,4 +95,7 @@ bool write_pid_file() {
     return false;
 }
 
-void remove_pid_file() { (void)plat::delete_file(kPidFileName); }
+void remove_pid_file() {
+    // a pid file that names another monitor by now is that one's
+    if (recorded_pid() == plat::own_pid()) (void)plat::delete_file(kPidFileName);
+}

@@ -100,7 +100,8 @@ void build_mail_command(const NotifySettings* settings, const char* recipients, 
 bool write_mail_message(const char* path, const char* from, const char* recipients,
                        const char* subject, const char* body) {
     // binary mode with the line ends written out: CRLF on every platform
-    std::FILE* file = std::fopen(path, "wb");
+    // a new file, never one that stands at the name (a planted link or FIFO)
+    std::FILE* file = plat::create_transient_file(path);
     if (file == nullptr) return false;
     put_crlf(file, "From: ");
     put_crlf(file, from);
@@ -142,6 +143,6 @@ bool send_email(const NotifySettings* settings, const char* recipients, const ch
     (void)write_mail_message(kMailMessageFile, settings->from.c_str(), recipients, subject, body);
     const int rc = run_shell_command(command.c_str(), timeout);
     console_note("Email command rc=%d\n", rc);
-    (void)plat::delete_file(kMailMessageFile);
+    plat::remove_transient_file(kMailMessageFile);
     return rc == 0;
 }

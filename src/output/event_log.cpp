@@ -3,9 +3,23 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "output/console.h"
+#include "output/refused_file.h"
+
 namespace {
 // held while one entry is written; created before main runs
 plat::Lock g_event_log_lock;
+
+// A log that is refused (a FIFO, a link of another user) is said once on
+// the console, unless silent; its entries are lost as for any log that
+// cannot be opened.
+void report_refused_log(plat::FileRefusal why) {
+    static bool reported = false;
+    const char* reason = refused_file_reason(why);
+    if (reported || reason == nullptr) return;
+    reported = true;
+    console_note("%s %s\n", kLogFileName, reason);
+}
 }  // namespace
 
 void format_timestamp_of(const plat::LocalTime& time, TextBuffer out) {
@@ -21,8 +35,12 @@ void format_timestamp(TextBuffer out) {
 
 void log_event(const char* fmt, ...) {
     // text mode: the log uses the platform's own line ends
-    std::FILE* file = std::fopen(kLogFileName, "a");
-    if (file == nullptr) return;
+    plat::FileRefusal why = plat::FileRefusal::none;
+    std::FILE* file = plat::open_kept_file(kLogFileName, plat::KeptFileMode::append, &why);
+    if (file == nullptr) {
+        report_refused_log(why);
+        return;
+    }
     FixedText<kTimestampCap> stamp;
     format_timestamp(stamp.out());
     {

@@ -105,9 +105,20 @@ std::uint32_t own_pid();
 // Full path of this program's executable file.
 [[nodiscard]] bool own_path(TextBuffer out);
 
-// True when `pid` names a running process whose image name is this
-// program's own (so a pid reused by another program is never taken for us).
-[[nodiscard]] bool is_live_loadhawk(std::uint32_t pid);
+// What a pid names, as far as this process may see it.
+enum class ProcessCheck {
+    gone,           // no such process, or one that has ended
+    other_program,  // runs another program file (a pid reused since)
+    elsewhere,      // runs this program file, in another working directory
+    same_program,   // runs this program file (POSIX: in our working directory)
+    denied,         // alive, but the system does not let us look at it
+};
+// The program file is compared by identity, not by name (Linux: the file
+// /proc/PID/exe names; Windows: the full image path), so a renamed or
+// linked copy of the binary is still this program. Where the working
+// directory of another process cannot be read (Windows), a live process of
+// this program file is `same_program`: the run lock decides.
+[[nodiscard]] ProcessCheck check_process(std::uint32_t pid);
 
 // Terminates the process. False when it cannot be opened for termination
 // (for example another user's process).
@@ -115,7 +126,27 @@ std::uint32_t own_pid();
 
 // Starts a hidden, detached copy of this program with the argument "-s",
 // in the current working directory, surviving the console that started it.
-[[nodiscard]] bool start_detached_copy();
+// *pid is the copy's pid (0 when it did not start).
+[[nodiscard]] bool start_detached_copy(std::uint32_t* pid);
+
+// ---------------------------------------------------------------- termination requests
+
+// Handles termination requests from now on (POSIX: SIGTERM, SIGINT and
+// SIGHUP; Windows: the console's Ctrl-C, Ctrl-Break, close, log-off and
+// shut-down events). A request ends the running notification command and
+// everything it started at once, cuts a sleep short, and keeps any new
+// command from starting; `stop` then runs on the program's own thread at the
+// next wait (a sleep, or the end of a command), with the signal number (or
+// the console event), and must not return.
+using StopAction = void (*)(int request);
+void handle_termination_requests(StopAction stop);
+
+// The pending termination request (a signal number or a console event), or
+// -1 when there is none.
+int termination_request();
+
+// What the number of a request is: "signal" (POSIX), "console event" (Windows).
+const char* termination_request_kind();
 
 // The command interpreter that runs notification commands.
 enum class Interpreter { cmd, posix_sh };
@@ -138,6 +169,31 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
 
 // ---------------------------------------------------------------- files and names
 
+// Why a kept file was not opened.
+enum class FileRefusal {
+    none,
+    missing,       // no such file (reading)
+    not_regular,   // a directory, FIFO, device or socket: never opened
+    foreign_link,  // a link that neither root nor we own: never followed
+    failed,        // any other failure (permissions, a read-only directory)
+};
+enum class KeptFileMode {
+    read,     // binary reading
+    append,   // text appending, created when missing
+    rewrite,  // text writing from the start, created when missing
+};
+// Opens a file that loadhawk keeps (a settings file, the log, the pid file)
+// without blocking: a link is followed only when root or this process's
+// user owns it, and anything that is not a regular file is refused. Null,
+// with the reason in *why, when it is not opened.
+[[nodiscard]] std::FILE* open_kept_file(const char* path, KeptFileMode mode, FileRefusal* why);
+
+// The file a kept name stands for: the target of a link that root or we
+// own (so a settings file kept elsewhere is rewritten where it lies), the
+// name itself otherwise. False when a link cannot be resolved or is not
+// ours to follow.
+[[nodiscard]] bool kept_file_target(const char* path, TextBuffer out);
+
 [[nodiscard]] bool delete_file(const char* path);
 
 // Makes written data of `file` durable (fflush, then fsync / _commit).
@@ -145,8 +201,18 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
 
 // Replaces `target` by `source` in one step: `target` is always either the
 // old or the new file, never missing or partial. The new file keeps the
-// permissions of the old one. On failure both files stay as they were.
-[[nodiscard]] bool replace_file(const char* source, const char* target);
+// permissions of the old one.
+enum class ReplaceResult {
+    replaced,    // `target` is the new file; `source` is gone
+    kept,        // `target` is the old file, whole; `source` is still there
+    source_kept, // `target` could not be restored or replaced: `source` is
+                 // the only complete copy and must not be deleted
+};
+[[nodiscard]] ReplaceResult replace_file(const char* source, const char* target);
+
+// The path of the file `name` in the directory of `file` (`name` alone when
+// `file` has no directory part).
+void path_beside(const char* file, const char* name, TextBuffer out);
 
 // ---------------------------------------------------------------- transient files
 
@@ -208,10 +274,16 @@ enum class FileLockResult {
     unavailable,  // the lock file cannot be opened or locked
 };
 // Waits at most `timeout_ms` for the lock. *out is not held unless the
-// result is `held`.
+// result is `held`. The lock file is a kept file (see open_kept_file).
 [[nodiscard]] FileLockResult file_lock_acquire(const char* path, std::uint32_t timeout_ms,
                                                FileLock* out);
 void file_lock_release(FileLock* lock);
+
+// Whether some process holds the lock of `path` now, without creating the
+// file: `free` when it is missing or nobody holds it, `unknown` when it
+// cannot be opened (another user's private file).
+enum class LockProbe { free, held, unknown };
+[[nodiscard]] LockProbe file_lock_probe(const char* path);
 
 class LockGuard {
 public:

@@ -63,6 +63,10 @@ TEST_F(Background, StalePidAndUnrelatedProgramAreNeverStopped) {
 }
 
 TEST_F(Background, StopEndsALiveLoadhawkAndRemovesItsPidFile) {
+    // the run lock of the directory is held (here by this test) while the
+    // monitor the pid file names runs this program here
+    plat::FileLock lock{-1};
+    ASSERT_EQ(plat::file_lock_acquire(kRunLockFile, 0, &lock), plat::FileLockResult::held);
     ChildProcess twin;
     ASSERT_TRUE(start_twin(&twin));
     const std::string pid = std::to_string(twin.pid());
@@ -70,7 +74,8 @@ TEST_F(Background, StopEndsALiveLoadhawkAndRemovesItsPidFile) {
     {
         ConsoleCapture console;
         EXPECT_EQ(run_background_status(), 0);
-        EXPECT_EQ(console.out(), "loadhawk running pid " + pid + "\n");
+        EXPECT_EQ(run_background_start(), 1);
+        EXPECT_EQ(console.out(), "loadhawk running pid " + pid + "\nloadhawk already running\n");
     }
     {
         ConsoleCapture console;
@@ -83,4 +88,71 @@ TEST_F(Background, StopEndsALiveLoadhawkAndRemovesItsPidFile) {
     ConsoleCapture console;
     EXPECT_EQ(run_background_status(), 0);
     EXPECT_EQ(console.out(), "loadhawk not running\n");
+    plat::file_lock_release(&lock);
+}
+
+namespace {
+
+// Stand-ins for what the system shows of the pid in the file.
+plat::ProcessCheck g_check = plat::ProcessCheck::gone;
+plat::LockProbe g_lock = plat::LockProbe::free;
+int g_terminated = 0;
+
+plat::ProcessCheck check_stand_in(std::uint32_t) {
+    return g_terminated > 0 ? plat::ProcessCheck::gone : g_check;
+}
+plat::LockProbe lock_stand_in(const char*) { return g_lock; }
+bool terminate_stand_in(std::uint32_t) {
+    ++g_terminated;
+    return true;
+}
+
+}  // namespace
+
+// What "-status", "-stop" and "-start" make of a pid, as the system shows
+// it: a process that cannot be opened (access denied: another account's,
+// SYSTEM's) is alive and not ours to stop; another directory's monitor and
+// another program are never touched.
+TEST_F(Background, WhatTheSystemShowsDecides) {
+    using plat::LockProbe;
+    using plat::ProcessCheck;
+    const MonitorProbe probe{check_stand_in, lock_stand_in, terminate_stand_in};
+    const std::string running = "loadhawk running pid 4242\n";
+    const std::string dead = "loadhawk pid file exists but process dead\n";
+    struct Row {
+        ProcessCheck check;
+        LockProbe lock;
+        std::string status;
+        std::string stop;
+        int stop_rc;
+        bool file_kept;
+        int terminated;
+    };
+    const Row rows[] = {
+        {ProcessCheck::denied, LockProbe::held, running, "Unable to stop loadhawk pid 4242\n", 1, true, 0},
+        {ProcessCheck::denied, LockProbe::unknown, running, "Unable to stop loadhawk pid 4242\n", 1, true, 0},
+        {ProcessCheck::denied, LockProbe::free, dead, "loadhawk pid file exists but process not alive\n", 0, false, 0},
+        {ProcessCheck::elsewhere, LockProbe::held, dead, "loadhawk pid file exists but process not alive\n", 0, false, 0},
+        {ProcessCheck::other_program, LockProbe::held, dead, "loadhawk pid file exists but process not alive\n", 0, false, 0},
+        {ProcessCheck::same_program, LockProbe::unknown, running, "loadhawk stopped\n", 0, false, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.check) * 10 + static_cast<int>(row.lock));
+        g_check = row.check;
+        g_lock = row.lock;
+        g_terminated = 0;
+        write_file(kPidFileName, "4242\n");
+        ConsoleCapture console;
+        EXPECT_EQ(run_background_status(probe), 0);
+        if (row.status == running) {
+            // a start is refused while the monitor runs
+            EXPECT_EQ(run_background_start(probe), 1);
+        }
+        EXPECT_EQ(run_background_stop(probe), row.stop_rc);
+        const std::string refused = row.status == running ? "loadhawk already running\n" : "";
+        EXPECT_EQ(console.out(), row.status + refused + row.stop);
+        EXPECT_EQ(file_exists(kPidFileName), row.file_kept);
+        EXPECT_EQ(g_terminated, row.terminated);
+        (void)plat::delete_file(kPidFileName);
+    }
 }

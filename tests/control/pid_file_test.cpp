@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -46,35 +47,69 @@ TEST(PidText, FirstNumberAsPercentLuReadsIt) {
     EXPECT_EQ(parse_pid_text(nullptr), 0u);
 }
 
-TEST(Liveness, LiveLoadhawkIsAliveAndOfOurName) {
-    // this very process is alive and has our name
-    EXPECT_TRUE(plat::is_live_loadhawk(plat::own_pid()));
+using Liveness = InTempDir;
+
+// The program file by identity and the working directory: a twin (a fork of
+// this test program) is this program; another directory's twin is not ours.
+TEST_F(Liveness, SameProgramFileInOurDirectory) {
+    using plat::ProcessCheck;
+    EXPECT_EQ(plat::check_process(plat::own_pid()), ProcessCheck::same_program);
     ChildProcess twin;
     ASSERT_TRUE(start_twin(&twin));
-    EXPECT_TRUE(plat::is_live_loadhawk(static_cast<std::uint32_t>(twin.pid())));
-    EXPECT_TRUE(monitor_is_live(static_cast<std::uint64_t>(twin.pid())));
-    const auto ended = static_cast<std::uint32_t>(twin.pid());
+    const auto twin_pid = static_cast<std::uint32_t>(twin.pid());
+    EXPECT_EQ(plat::check_process(twin_pid), ProcessCheck::same_program);
+    ASSERT_EQ(chdir(".."), 0);
+    EXPECT_EQ(plat::check_process(twin_pid), ProcessCheck::elsewhere);
+    ASSERT_EQ(chdir(dir().c_str()), 0);
     twin.stop();
-    EXPECT_FALSE(plat::is_live_loadhawk(ended));
+    EXPECT_EQ(plat::check_process(twin_pid), ProcessCheck::gone);
 
     ChildProcess sleeper;
     ASSERT_TRUE(start_sleeper(&sleeper));
-    EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(sleeper.pid())));
+    EXPECT_EQ(plat::check_process(static_cast<std::uint32_t>(sleeper.pid())), ProcessCheck::other_program);
     // a twin that has ended but is not reaped yet runs no more
     ChildProcess zombie;
     ASSERT_TRUE(start_twin(&zombie));
-    EXPECT_TRUE(plat::is_live_loadhawk(static_cast<std::uint32_t>(zombie.pid())));
     make_zombie(zombie);
-    EXPECT_FALSE(plat::is_live_loadhawk(static_cast<std::uint32_t>(zombie.pid())));
-
-    EXPECT_FALSE(plat::is_live_loadhawk(0));
+    EXPECT_EQ(plat::check_process(static_cast<std::uint32_t>(zombie.pid())), ProcessCheck::gone);
     // beyond pid_t: never handed to kill(), where -1 means every process
-    EXPECT_FALSE(plat::is_live_loadhawk(4294967295u));
-    EXPECT_FALSE(plat::is_live_loadhawk(2147483648u));
-    EXPECT_FALSE(monitor_is_live(UINT64_MAX));
-    EXPECT_FALSE(monitor_is_live(4294967296ULL + plat::own_pid()));
-    // the pid of this very process is no other monitor
-    EXPECT_FALSE(monitor_is_live(plat::own_pid()));
+    for (const std::uint32_t pid : {0u, 4294967295u, 2147483648u}) {
+        EXPECT_EQ(plat::check_process(pid), ProcessCheck::gone);
+    }
+}
+
+// A recorded pid is a monitor of this directory only when it runs this
+// program here while the run lock is held (or cannot be tested); one the
+// system will not show us (another account's) counts as running, not ours.
+TEST(MonitorJudgement, ProcessAndRunLockDecide) {
+    using plat::LockProbe;
+    using plat::ProcessCheck;
+    struct Row {
+        ProcessCheck check;
+        LockProbe lock;
+        MonitorPresence presence;
+    };
+    const Row rows[] = {
+        {ProcessCheck::same_program, LockProbe::held, MonitorPresence::running},
+        {ProcessCheck::same_program, LockProbe::unknown, MonitorPresence::running},
+        {ProcessCheck::same_program, LockProbe::free, MonitorPresence::stale},
+        {ProcessCheck::denied, LockProbe::held, MonitorPresence::foreign},
+        {ProcessCheck::denied, LockProbe::unknown, MonitorPresence::foreign},
+        {ProcessCheck::denied, LockProbe::free, MonitorPresence::stale},
+        {ProcessCheck::elsewhere, LockProbe::held, MonitorPresence::stale},
+        {ProcessCheck::other_program, LockProbe::held, MonitorPresence::stale},
+        {ProcessCheck::gone, LockProbe::held, MonitorPresence::stale},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.check) * 10 + static_cast<int>(row.lock));
+        EXPECT_EQ(judge_monitor(4242, row.check, row.lock), row.presence);
+    }
+    // this very process, and numbers no process has, are no other monitor
+    const std::uint64_t own = plat::own_pid();
+    const std::uint64_t pids[] = {0, own, UINT64_MAX, 4294967296ULL + own};
+    for (const std::uint64_t pid : pids) {
+        EXPECT_EQ(judge_monitor(pid, ProcessCheck::same_program, LockProbe::held), MonitorPresence::stale);
+    }
 }
 
 using PidGuard = InTempDir;
@@ -106,7 +141,7 @@ TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
         SCOPED_TRACE(row.why);
         (void)plat::delete_file(kPidFileName);
         if (row.exists) write_file(kPidFileName, row.content);
-        EXPECT_EQ(take_pid_file(), PidFileTake::taken);
+        EXPECT_EQ(take_pid_file(plat::FileLockResult::held), PidFileTake::taken);
         EXPECT_EQ(read_file(kPidFileName), own_pid_line());
     }
     // the unrelated program was left alone
@@ -114,20 +149,25 @@ TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
 }
 
 TEST_F(PidGuard, LiveLoadhawkKeepsItsPidFile) {
+    // without the run lock of its own, a start trusts the lock that another
+    // monitor holds (here this test's) and the process the pid file names
+    plat::FileLock lock{-1};
+    ASSERT_EQ(plat::file_lock_acquire(kRunLockFile, 0, &lock), plat::FileLockResult::held);
     ChildProcess twin;
     ASSERT_TRUE(start_twin(&twin));
     const std::string content = std::to_string(twin.pid()) + "\n";
     write_file(kPidFileName, content);
-    EXPECT_EQ(take_pid_file(), PidFileTake::already_running);
+    EXPECT_EQ(take_pid_file(plat::FileLockResult::unavailable), PidFileTake::already_running);
     EXPECT_EQ(read_file(kPidFileName), content);
     EXPECT_EQ(recorded_pid(), static_cast<std::uint64_t>(twin.pid()));
+    plat::file_lock_release(&lock);
 }
 
 TEST_F(PidGuard, UnwritablePidFileIsReported) {
     // root may write anywhere; a directory in the file's place stops everyone
     ASSERT_EQ(mkdir(kPidFileName, 0700), 0);
     EXPECT_EQ(recorded_pid(), 0u);
-    EXPECT_EQ(take_pid_file(), PidFileTake::unwritable);
+    EXPECT_EQ(take_pid_file(plat::FileLockResult::held), PidFileTake::unwritable);
     EXPECT_EQ(rmdir(kPidFileName), 0);
 }
 

@@ -57,8 +57,8 @@ def _proc_stat(pid):
 
 
 def running_copies(directories):
-    """Unix pids of the loadhawk processes (native or under Wine) that run,
-    not as zombies, in one of `directories`."""
+    """Unix pids of the loadhawk processes (native or under Wine, also by
+    the linked name "lh") that run, not as zombies, in one of `directories`."""
     wanted = {os.path.realpath(d) for d in directories}
     found = []
     for entry in os.listdir("/proc"):
@@ -71,7 +71,7 @@ def running_copies(directories):
         except OSError:
             continue
         name = re.split(r"[\\/]", argv0)[-1].lower()
-        if name not in ("loadhawk", "loadhawk.exe") or cwd not in wanted:
+        if name not in ("loadhawk", "loadhawk.exe", "lh", "lh.exe") or cwd not in wanted:
             continue
         state = _proc_stat(pid)
         if state and state[0] not in "ZX":
@@ -92,7 +92,7 @@ def reap_ended_copies():
             comm = pathlib.Path(f"/proc/{pid}/comm").read_text().strip()
         except OSError:
             continue
-        if comm.startswith("loadhawk"):
+        if comm.startswith("loadhawk") or comm.startswith("lh"):
             try:
                 os.waitpid(pid, os.WNOHANG)
             except ChildProcessError:
@@ -180,11 +180,8 @@ def test_start_status_second_start_stop_status(program, workdir, dirs):
     assert wait_for(lambda: "CPU Usage <= 100% " in (workdir / "loadhawk_log.txt").read_text(errors="replace")
                     if (workdir / "loadhawk_log.txt").exists() else False, timeout=30)
 
-    # a second start launches a copy that finds the first and ends at once
-    assert run(program, workdir, "-start") == (0, "loadhawk start requested\n", "")
-    # give the launched copy time to start and end; only the first may remain
-    time.sleep(2)
-    assert wait_for(lambda: running_copies([workdir]) == [unix_pid], timeout=30), running_copies([workdir])
+    # a second start is refused: no second copy is launched
+    assert run(program, workdir, "-start") == (1, "loadhawk already running\n", "")
     time.sleep(1)
     assert running_copies([workdir]) == [unix_pid]
     assert pid_in_file(workdir) == pid
@@ -295,3 +292,51 @@ def test_stop_of_another_users_monitor_is_refused(native, tmp_path, reaper):
     finally:
         reaper.end_all()
         shutil.rmtree(base, ignore_errors=True)
+
+
+def test_start_reports_a_copy_that_ends_at_once(program, workdir):
+    # no settings file: the copy ends at once, and "-start" says so and why
+    r = run(program, workdir, "-start")
+    assert r[:2] == (1, "loadhawk start failed\nError: loadhawk_setup.txt not found\n"), r
+    assert read_pid_file(workdir) is None
+
+
+def test_renamed_or_linked_binary_keeps_control_of_its_monitor(program, workdir, tmp_path, dirs, reaper):
+    """The monitor is known by its program file, not by its name."""
+    dirs.add(program, workdir)
+    link = tmp_path / ("lh.exe" if program.windows else "lh")
+    link.symlink_to(program.path)
+    linked = type(program)(program.kind, link, reaper)
+    assert run(linked, workdir, "-start") == (0, "loadhawk start requested\n", "")
+    assert wait_for(lambda: pid_in_file(workdir) is not None, timeout=30)
+    pid = pid_in_file(workdir)
+    assert wait_for(lambda: running_copies([workdir]), timeout=30)
+    [unix_pid] = running_copies([workdir])
+    assert run(linked, workdir, "-status") == (0, f"loadhawk running pid {pid}\n", "")
+    # the same program file under its own name
+    assert run(program, workdir, "-status") == (0, f"loadhawk running pid {pid}\n", "")
+    assert run(program, workdir, "-start") == (1, "loadhawk already running\n", "")
+    assert run(linked, workdir, "-stop") == (0, "loadhawk stopped\n", "")
+    assert wait_for(lambda: is_gone(unix_pid), timeout=10)
+    assert read_pid_file(workdir) is None
+
+
+def test_another_directorys_monitor_is_never_ours(program, workdir, tmp_path, dirs):
+    dirs.add(program, workdir)
+    other = dirs.add(program, tmp_path / "other")
+    assert run(program, other, "-start") == (0, "loadhawk start requested\n", "")
+    assert wait_for(lambda: pid_in_file(other) is not None, timeout=30)
+    pid = pid_in_file(other)
+    assert wait_for(lambda: running_copies([other]), timeout=30)
+    [unix_pid] = running_copies([other])
+    # its pid in this directory's pid file
+    (workdir / "loadhawk.pid").write_bytes((other / "loadhawk.pid").read_bytes())
+    assert run(program, workdir, "-status") == (0, "loadhawk pid file exists but process dead\n", "")
+    assert run(program, workdir, "-stop") == (0, "loadhawk pid file exists but process not alive\n", "")
+    assert read_pid_file(workdir) is None
+    time.sleep(1)
+    assert not is_gone(unix_pid)
+    assert run(program, other, "-status") == (0, f"loadhawk running pid {pid}\n", "")
+    # and a monitor of this directory starts beside it
+    assert run(program, workdir, "-start") == (0, "loadhawk start requested\n", "")
+    assert wait_for(lambda: running_copies([workdir]), timeout=30)

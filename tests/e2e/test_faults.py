@@ -72,10 +72,11 @@ def test_read_only_log_file_of_another_owner(native, nobody_dir, reaper):
 def test_pid_file_that_cannot_be_written(program, workdir):
     setup_dir(workdir)
     (workdir / "loadhawk.pid").mkdir()
+    refused = "loadhawk.pid is not a regular file: not used\nUnable to write pid file loadhawk.pid\n"
     r = program.run(cwd=workdir, timeout=60)
-    assert (r.rc, r.out, r.err) == (1, "Unable to write pid file loadhawk.pid\n", "")
+    assert (r.rc, r.out, r.err) == (1, refused, "")
     r = program.run("-s", cwd=workdir, timeout=60)
-    assert (r.rc, r.out, r.err) == (1, "Unable to write pid file loadhawk.pid\n", "")
+    assert (r.rc, r.out, r.err) == (1, refused, "")
     assert not (workdir / "loadhawk_log.txt").exists()
 
 
@@ -105,7 +106,7 @@ def test_settings_rewrite_killed_at_any_moment_leaves_old_or_new_file(native, wo
     rewrites of its notification settings (the password's, then the
     token's): the file is always the old content, the content after the
     first rewrite or the new content, each in full; never truncated, never
-    missing."""
+    missing; a temporary copy left behind is readable by its owner only."""
     setup_dir(workdir)
     settings = workdir / "loadhawk_email.txt"
     old = EMAIL.encode()
@@ -122,9 +123,10 @@ def test_settings_rewrite_killed_at_any_moment_leaves_old_or_new_file(native, wo
     assert b'token : "123456:plain-token"' in between
 
     rng = random.Random(20261208)
-    seen = {"old": 0, "between": 0, "new": 0}
+    seen = {"old": 0, "between": 0, "new": 0, "temp left": 0}
     for run in range(150):
         settings.write_bytes(old)
+        settings.chmod(0o600)
         proc = reaper.track(subprocess.Popen([str(native.path), "-s"], cwd=workdir, stdin=subprocess.DEVNULL,
                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         time.sleep(rng.uniform(0.0, 0.025))
@@ -133,6 +135,11 @@ def test_settings_rewrite_killed_at_any_moment_leaves_old_or_new_file(native, wo
         assert settings.exists(), f"run {run}: settings file missing"
         data = settings.read_bytes()
         assert data in (old, between, new), f"run {run}: {data!r}"
+        # a temporary copy left by the kill was private from its first byte
+        temp = workdir / "cpufiletemp.txt"
+        if temp.exists():
+            seen["temp left"] += 1
+            assert temp.stat().st_mode & 0o077 == 0, f"run {run}: {oct(temp.stat().st_mode)}"
         seen["old" if data == old else "between" if data == between else "new"] += 1
         (workdir / "loadhawk.pid").unlink(missing_ok=True)
     # the kills landed both before and after the rewrite

@@ -11,6 +11,8 @@
 #include <cerrno>
 
 #include "platform/platform.h"
+#include "platform/posix/termination.h"
+#include "platform/termination_state.h"
 
 extern char** environ;
 
@@ -123,15 +125,25 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
     char name[] = "sh";
     char dash_c[] = "-c";
     char* argv[] = {name, dash_c, const_cast<char*>(command), nullptr};
+    // a command never starts once a termination request is pending
+    termination_checkpoint();
     pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", setup.actions(), setup.attr(), argv, environ) != 0) return -1;
+    {
+        // the group is known to the termination handler before it can run
+        StopSignalsBlocked blocked;
+        if (posix_spawn(&pid, "/bin/sh", setup.actions(), setup.attr(), argv, environ) != 0) return -1;
+        termination_track_group(pid);
+    }
 
     const int result = wait_for_end(pid, timeout_seconds);
     // end the whole group: on overrun the command and all it started, after a
-    // normal end whatever it left running; then reap the interpreter
+    // normal end whatever it left running; then reap the interpreter (until
+    // then its pid, and so the group id, cannot be reused)
     (void)kill(-pid, SIGKILL);
+    termination_track_group(0);
     while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
+    termination_checkpoint();
     return result;
 }
 

@@ -1,4 +1,4 @@
-// The mail lock across processes on POSIX: flock on a lock file.
+// Locks across processes on POSIX: flock on a lock file.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -6,13 +6,15 @@
 #include <cerrno>
 
 #include "platform/platform.h"
+#include "platform/posix/kept_open.h"
 
 namespace plat {
 
 FileLockResult file_lock_acquire(const char* path, std::uint32_t timeout_ms, FileLock* out) {
     out->handle = -1;
     if (path == nullptr) return FileLockResult::unavailable;
-    const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    FileRefusal why = FileRefusal::none;
+    const int fd = open_kept_fd(path, O_RDWR | O_CREAT, 0600, &why);
     if (fd < 0) return FileLockResult::unavailable;
     std::uint32_t waited_ms = 0;
     for (;;) {
@@ -32,6 +34,26 @@ FileLockResult file_lock_acquire(const char* path, std::uint32_t timeout_ms, Fil
         sleep_ms(20);
         waited_ms += 20;
     }
+}
+
+LockProbe file_lock_probe(const char* path) {
+    FileRefusal why = FileRefusal::none;
+    // flock takes no notice of the open mode: reading is enough to test it
+    const int fd = open_kept_fd(path, O_RDONLY, 0, &why);
+    if (fd < 0) return why == FileRefusal::missing ? LockProbe::free : LockProbe::unknown;
+    LockProbe result = LockProbe::unknown;
+    int got;
+    do {
+        got = flock(fd, LOCK_EX | LOCK_NB);
+    } while (got != 0 && errno == EINTR);
+    if (got == 0) {
+        (void)flock(fd, LOCK_UN);
+        result = LockProbe::free;
+    } else if (errno == EWOULDBLOCK) {
+        result = LockProbe::held;
+    }
+    close(fd);
+    return result;
 }
 
 void file_lock_release(FileLock* lock) {

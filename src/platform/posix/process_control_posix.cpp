@@ -2,6 +2,7 @@
 // the detached background copy, on POSIX.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,16 +18,6 @@
 namespace plat {
 
 namespace {
-
-// The comm of a process ("self" or a pid) without its line feed.
-bool read_comm(const char* process, char* comm, std::size_t cap) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%s/comm", process);
-    const std::size_t got = read_proc_file(AT_FDCWD, path, comm, cap);
-    if (got == 0) return false;
-    if (comm[got - 1] == '\n') comm[got - 1] = '\0';
-    return comm[0] != '\0';
-}
 
 // A process that has ended but not been reaped yet ("Z") or is being
 // removed ("X") runs no more. The state follows the last ')' of the stat
@@ -60,17 +51,59 @@ bool own_path(TextBuffer out) {
     return true;
 }
 
-bool is_live_loadhawk(std::uint32_t pid) {
-    if (!fits_pid_t(pid)) return false;
+namespace {
+
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// The program file of a process that runs a binary since replaced (an
+// upgrade) reads "PATH (deleted)": it is ours when PATH is our own path.
+bool replaced_copy_of_ours(const char* exe_link) {
+    char theirs[4096];
+    const ssize_t got = readlink(exe_link, theirs, sizeof theirs - 1);
+    if (got <= 0) return false;
+    theirs[got] = '\0';
+    static constexpr char kDeleted[] = " (deleted)";
+    const std::size_t length = static_cast<std::size_t>(got);
+    const std::size_t mark = sizeof kDeleted - 1;
+    if (length <= mark || std::strcmp(theirs + length - mark, kDeleted) != 0) return false;
+    theirs[length - mark] = '\0';
+    char ours[4096];
+    const ssize_t own = readlink("/proc/self/exe", ours, sizeof ours - 1);
+    if (own <= 0) return false;
+    ours[own] = '\0';
+    return std::strcmp(theirs, ours) == 0;
+}
+
+}  // namespace
+
+ProcessCheck check_process(std::uint32_t pid) {
+    if (!fits_pid_t(pid)) return ProcessCheck::gone;
     // another user's process answers EPERM: it exists
-    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return ProcessCheck::gone;
     char pid_text[16];
     std::snprintf(pid_text, sizeof pid_text, "%u", pid);
-    if (has_ended(pid_text)) return false;
-    char theirs[64];
-    char ours[64];
-    if (!read_comm(pid_text, theirs, sizeof theirs) || !read_comm("self", ours, sizeof ours)) return false;
-    return std::strcmp(theirs, ours) == 0;
+    if (has_ended(pid_text)) return ProcessCheck::gone;
+    // the program file by identity (device and inode), whatever its name
+    char exe[64];
+    std::snprintf(exe, sizeof exe, "/proc/%s/exe", pid_text);
+    struct stat theirs {};
+    if (stat(exe, &theirs) != 0) {
+        // the links of another user's process are closed to us; a kernel
+        // thread has none
+        if (errno == EACCES || errno == EPERM) return ProcessCheck::denied;
+        return has_ended(pid_text) ? ProcessCheck::gone : ProcessCheck::other_program;
+    }
+    struct stat ours {};
+    if (stat("/proc/self/exe", &ours) != 0) return ProcessCheck::denied;
+    if (!same_file(theirs, ours) && !replaced_copy_of_ours(exe)) return ProcessCheck::other_program;
+    // and the working directory: a monitor of another directory is not ours
+    char cwd[64];
+    std::snprintf(cwd, sizeof cwd, "/proc/%s/cwd", pid_text);
+    struct stat their_dir {};
+    struct stat our_dir {};
+    if (stat(cwd, &their_dir) != 0) return errno == ENOENT ? ProcessCheck::gone : ProcessCheck::denied;
+    if (stat(".", &our_dir) != 0) return ProcessCheck::denied;
+    return same_file(their_dir, our_dir) ? ProcessCheck::same_program : ProcessCheck::elsewhere;
 }
 
 bool terminate_process(std::uint32_t pid) {
@@ -78,7 +111,8 @@ bool terminate_process(std::uint32_t pid) {
     return kill(static_cast<pid_t>(pid), SIGTERM) == 0;
 }
 
-bool start_detached_copy() {
+bool start_detached_copy(std::uint32_t* pid) {
+    *pid = 0;
     char path[4096];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) return false;
@@ -146,7 +180,8 @@ bool start_detached_copy() {
         }
         return false;
     }
-    // the copy runs on as an orphan; the system reaps it when it ends
+    // the copy runs on; once this process ends, the system reaps it
+    *pid = static_cast<std::uint32_t>(child);
     return true;
 }
 

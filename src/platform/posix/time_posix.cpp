@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/platform.h"
+#include "platform/termination_state.h"
 
 namespace plat {
 
@@ -23,8 +24,11 @@ void sleep_ms(std::uint32_t milliseconds) {
     struct timespec left {};
     left.tv_sec = static_cast<std::time_t>(milliseconds / 1000);
     left.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    // a signal cuts a sleep short; sleep out the rest
+    // a termination request ends the sleep (and the program); any other
+    // signal cuts it short, and the rest is slept out
+    termination_checkpoint();
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        termination_checkpoint();
     }
 }
 

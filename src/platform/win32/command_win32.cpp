@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/termination_state.h"
+#include "platform/win32/termination.h"
 #include "platform/win32/win_handle.h"
 
 namespace plat {
@@ -51,6 +53,8 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
 
+    // a command never starts once a termination request is pending
+    termination_checkpoint();
     WinHandle job(make_kill_on_close_job());
     // started suspended so that it is in the job before it can start anything
     if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
@@ -64,14 +68,19 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
         // (a job the system does not let us nest) the interpreter alone can be ended
         job.close();
     }
+    // a termination request from here on ends the job (and so the command)
+    termination_track_job(job.h);
     ResumeThread(thread.h);
 
     const DWORD waited = WaitForSingleObject(process.h, wait_limit_ms(timeout_seconds));
+    termination_track_job(nullptr);
     if (waited == WAIT_OBJECT_0) {
         DWORD code = 1;
         // when the code cannot be read it stays 1
         GetExitCodeProcess(process.h, &code);
         // closing the job ends anything the command left running
+        job.close();
+        termination_checkpoint();
         return static_cast<int>(code);
     }
     // overrun, or a wait that failed: end the interpreter and all it started

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/replace_steps.h"
 #include "platform/transient_registry.h"
 #include "platform/win32/wide_path.h"
 
@@ -21,15 +22,136 @@ bool flush_to_disk(std::FILE* file) {
     return _commit(_fileno(file)) == 0;
 }
 
-bool replace_file(const char* source, const char* target) {
-    if (source == nullptr || target == nullptr) return false;
-    // ReplaceFileA keeps the old file's security descriptor and attributes
-    if (ReplaceFileA(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+namespace {
+
+bool replace_in_one_step(const char* source, const char* target) {
+    wchar_t from[kTransientPathCap];
+    wchar_t to[kTransientPathCap];
+    if (!utf8_to_wide(source, from, kTransientPathCap) || !utf8_to_wide(target, to, kTransientPathCap)) return false;
+    // keeps the old file's security descriptor and attributes
+    return ReplaceFileW(to, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+}
+
+bool path_exists(const char* path) {
+    wchar_t wide[kTransientPathCap];
+    return utf8_to_wide(path, wide, kTransientPathCap) && GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool move_path(const char* source, const char* target, bool overwrite) {
+    wchar_t from[kTransientPathCap];
+    wchar_t to[kTransientPathCap];
+    if (!utf8_to_wide(source, from, kTransientPathCap) || !utf8_to_wide(target, to, kTransientPathCap)) return false;
+    // flushed before it returns
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
+    return MoveFileExW(from, to, flags) != 0;
+}
+
+bool copy_security(const char* from_path, const char* to_path) {
+    wchar_t from[kTransientPathCap];
+    wchar_t to[kTransientPathCap];
+    if (!utf8_to_wide(from_path, from, kTransientPathCap) || !utf8_to_wide(to_path, to, kTransientPathCap)) {
+        return false;
+    }
+    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    unsigned char descriptor[4096];
+    DWORD needed = 0;
+    if (!GetFileSecurityW(from, what, descriptor, sizeof descriptor, &needed)) return false;
+    return SetFileSecurityW(to, what, descriptor) != 0;
+}
+
+}  // namespace
+
+ReplaceResult replace_file(const char* source, const char* target) {
+    static constexpr ReplaceSteps kSteps{replace_in_one_step, path_exists, move_path, copy_security};
+    return replace_with_steps(kSteps, source, target);
+}
+
+std::FILE* open_kept_file(const char* path, KeptFileMode mode, FileRefusal* why) {
+    FileRefusal ignored = FileRefusal::none;
+    if (why == nullptr) why = &ignored;
+    *why = FileRefusal::failed;
+    wchar_t wide[kTransientPathCap];
+    if (path == nullptr || path[0] == '\0' || !utf8_to_wide(path, wide, kTransientPathCap)) return nullptr;
+    const DWORD attributes = GetFileAttributesW(wide);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        *why = FileRefusal::not_regular;
+        return nullptr;
+    }
+    DWORD access = GENERIC_READ;
+    DWORD disposition = OPEN_EXISTING;
+    int flags = _O_RDONLY | _O_BINARY;
+    const char* stdio_mode = "rb";
+    if (mode == KeptFileMode::append) {
+        access = FILE_APPEND_DATA;
+        disposition = OPEN_ALWAYS;
+        flags = _O_WRONLY | _O_APPEND | _O_TEXT;
+        stdio_mode = "a";
+    } else if (mode == KeptFileMode::rewrite) {
+        access = GENERIC_WRITE;
+        disposition = OPEN_ALWAYS;
+        flags = _O_WRONLY | _O_TEXT;
+        stdio_mode = "w";
+    }
+    HANDLE handle = CreateFileW(wide, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) *why = FileRefusal::missing;
+        return nullptr;
+    }
+    // a device or a pipe behind the name is not a file to keep
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        *why = FileRefusal::not_regular;
+        return nullptr;
+    }
+    if (mode == KeptFileMode::rewrite && !SetEndOfFile(handle)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), flags);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, stdio_mode);
+    if (file == nullptr) {
+        _close(fd);
+        return nullptr;
+    }
+    *why = FileRefusal::none;
+    return file;
+}
+
+bool kept_file_target(const char* path, TextBuffer out) {
+    text_copy(out, "");
+    wchar_t wide[kTransientPathCap];
+    if (path == nullptr || path[0] == '\0' || !utf8_to_wide(path, wide, kTransientPathCap)) return false;
+    const DWORD attributes = GetFileAttributesW(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        text_copy(out, path);
         return true;
     }
-    // no old file to replace (or a file system without ReplaceFile): one
-    // rename that overwrites, flushed before it returns
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // a symbolic link (which only an administrator, or a developer-mode
+    // account, may make): its final target, "\\?\" dropped
+    HANDLE handle = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    wchar_t final_path[kTransientPathCap];
+    const DWORD length = GetFinalPathNameByHandleW(handle, final_path, kTransientPathCap, FILE_NAME_NORMALIZED);
+    CloseHandle(handle);
+    if (length == 0 || length >= kTransientPathCap) return false;
+    const wchar_t* start = final_path;
+    if (length > 4 && final_path[0] == L'\\' && final_path[1] == L'\\' && final_path[2] == L'?' &&
+        final_path[3] == L'\\') {
+        start += 4;
+    }
+    char utf8[kTransientPathCap * 3];
+    if (WideCharToMultiByte(CP_UTF8, 0, start, -1, utf8, static_cast<int>(sizeof utf8), nullptr, nullptr) <= 0) {
+        return false;
+    }
+    text_copy(out, utf8);
+    return true;
 }
 
 std::FILE* create_transient_file(const char* path) {

@@ -10,20 +10,28 @@ namespace plat {
 
 namespace {
 
-// The file name after the last path separator.
-const char* base_name(const char* path) {
-    const char* base = path;
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '\\' || *p == '/') base = p + 1;
-    }
-    return base;
-}
+// Room for a full image path in wide characters.
+constexpr DWORD kWidePathCap = 4096;
 
 // The full path of this program's executable file; false when the path does
 // not fit into MAX_PATH characters.
 bool module_path(char* path, DWORD cap) {
     const DWORD length = GetModuleFileNameA(nullptr, path, cap);
     return length > 0 && length < cap;
+}
+
+// Two paths that name one file (a hard or symbolic link to the program):
+// the same volume and file index.
+bool same_file(const wchar_t* a, const wchar_t* b) {
+    BY_HANDLE_FILE_INFORMATION info[2]{};
+    const wchar_t* paths[2] = {a, b};
+    for (int i = 0; i < 2; ++i) {
+        WinHandle file(CreateFileW(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+        if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info[i])) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 }  // namespace
@@ -38,20 +46,31 @@ bool own_path(TextBuffer out) {
     return true;
 }
 
-bool is_live_loadhawk(std::uint32_t pid) {
-    if (pid == 0) return false;
+ProcessCheck check_process(std::uint32_t pid) {
+    if (pid == 0) return ProcessCheck::gone;
     WinHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid)));
-    if (process.h == nullptr) return false;
+    if (process.h == nullptr) {
+        // a process of SYSTEM or of another account: alive, not ours to judge
+        return GetLastError() == ERROR_ACCESS_DENIED ? ProcessCheck::denied : ProcessCheck::gone;
+    }
     DWORD exit_code = 0;
-    if (!GetExitCodeProcess(process.h, &exit_code) || exit_code != STILL_ACTIVE) return false;
-    // the same image name as ours, in any letter case: a pid reused by
-    // another program is no monitor
-    char theirs[MAX_PATH];
-    DWORD size = MAX_PATH;
-    if (!QueryFullProcessImageNameA(process.h, 0, theirs, &size)) return false;
-    char ours[MAX_PATH];
-    if (!module_path(ours, MAX_PATH)) return false;
-    return lstrcmpiA(base_name(theirs), base_name(ours)) == 0;
+    if (!GetExitCodeProcess(process.h, &exit_code)) return ProcessCheck::denied;
+    if (exit_code != STILL_ACTIVE) return ProcessCheck::gone;
+    // the same program file: the full image path in any letter case, or a
+    // path that names the same file (a link); a renamed copy, or a pid
+    // reused by another program, is no monitor
+    wchar_t theirs[kWidePathCap];
+    DWORD size = kWidePathCap;
+    if (!QueryFullProcessImageNameW(process.h, 0, theirs, &size)) return ProcessCheck::denied;
+    wchar_t ours[kWidePathCap];
+    const DWORD length = GetModuleFileNameW(nullptr, ours, kWidePathCap);
+    if (length == 0 || length >= kWidePathCap) return ProcessCheck::denied;
+    if (CompareStringOrdinal(theirs, -1, ours, -1, TRUE) != CSTR_EQUAL && !same_file(theirs, ours)) {
+        return ProcessCheck::other_program;
+    }
+    // another process's working directory is not to be had here: the run
+    // lock of the directory decides
+    return ProcessCheck::same_program;
 }
 
 bool terminate_process(std::uint32_t pid) {
@@ -62,7 +81,8 @@ bool terminate_process(std::uint32_t pid) {
     return true;
 }
 
-bool start_detached_copy() {
+bool start_detached_copy(std::uint32_t* pid) {
+    *pid = 0;
     char path[MAX_PATH];
     if (!module_path(path, MAX_PATH)) return false;
     char command[2048];
@@ -76,6 +96,7 @@ bool start_detached_copy() {
                         nullptr, nullptr, &startup, &info)) {
         return false;
     }
+    *pid = static_cast<std::uint32_t>(info.dwProcessId);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return true;

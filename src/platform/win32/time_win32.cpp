@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/termination.h"
 
 namespace plat {
 
@@ -16,6 +17,6 @@ void local_time(LocalTime* out) {
     out->second = now.wSecond;
 }
 
-void sleep_ms(std::uint32_t milliseconds) { Sleep(milliseconds); }
+void sleep_ms(std::uint32_t milliseconds) { termination_wait(milliseconds); }
 
 }  // namespace plat
