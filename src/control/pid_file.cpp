@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "output/console.h"
 #include "output/refused_file.h"
 
 namespace {
@@ -12,11 +11,8 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // said once: reading and writing the file meet the same refusal
 void report_refusal(plat::FileRefusal why) {
-    static bool reported = false;
-    const char* reason = refused_file_reason(why);
-    if (reported || reason == nullptr) return;
-    reported = true;
-    console_out("%s %s\n", kPidFileName, reason);
+    static bool said = false;
+    say_refused_file(kPidFileName, why, RefusalLine::always, &said);
 }
 
 }  // namespace

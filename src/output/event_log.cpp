@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "output/console.h"
 #include "output/refused_file.h"
 
 namespace {
@@ -13,13 +12,7 @@ plat::Lock g_event_log_lock;
 // A log that is refused (a FIFO, a link of another user) is said once on
 // the console, unless silent; its entries are lost as for any log that
 // cannot be opened.
-void report_refused_log(plat::FileRefusal why) {
-    static bool reported = false;
-    const char* reason = refused_file_reason(why);
-    if (reported || reason == nullptr) return;
-    reported = true;
-    console_note("%s %s\n", kLogFileName, reason);
-}
+bool g_refusal_said = false;
 }  // namespace
 
 void format_timestamp_of(const plat::LocalTime& time, TextBuffer out) {
@@ -38,7 +31,7 @@ void log_event(const char* fmt, ...) {
     plat::FileRefusal why = plat::FileRefusal::none;
     std::FILE* file = plat::open_kept_file(kLogFileName, plat::KeptFileMode::append, &why);
     if (file == nullptr) {
-        report_refused_log(why);
+        say_refused_file(kLogFileName, why, RefusalLine::note, &g_refusal_said);
         return;
     }
     FixedText<kTimestampCap> stamp;

@@ -1,5 +1,7 @@
 #include "output/refused_file.h"
 
+#include "output/console.h"
+
 const char* refused_file_reason(plat::FileRefusal why) {
     switch (why) {
         case plat::FileRefusal::not_regular:
@@ -12,4 +14,15 @@ const char* refused_file_reason(plat::FileRefusal why) {
             break;
     }
     return nullptr;
+}
+
+void say_refused_file(const char* name, plat::FileRefusal why, RefusalLine line, bool* said) {
+    const char* reason = refused_file_reason(why);
+    if (*said || reason == nullptr) return;
+    *said = true;
+    if (line == RefusalLine::always) {
+        console_out("%s %s\n", name, reason);
+    } else {
+        console_note("%s %s\n", name, reason);
+    }
 }
