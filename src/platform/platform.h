@@ -54,31 +54,46 @@ enum class ProcessMeasure { working_set, cpu_time };
 
 struct ProcessEntry {
     std::uint32_t pid;
-    char name[kImageNameCap];  // image name without a path, cut to 259 characters
+    char name[kImageNameCap];  // image name without a path, UTF-8, cut to 259 bytes
     std::uint64_t working_set;  // bytes; filled by a working_set walk
     std::uint64_t cpu_time;     // kernel + user time in 100-ns units; filled by a cpu_time walk
 };
 
 // Room inside a walk for a backend's own state, so a walk needs no heap:
 // the POSIX backend keeps its /proc directory descriptor and a block of
-// directory entries here; the Win32 backend needs only `handle`.
+// directory entries here; the Win32 backend its place in the process list.
 constexpr std::size_t kProcessWalkStateCap = 8192;
 
-// One walk over a fresh list of all processes (a toolhelp snapshot, a /proc
-// directory stream). Open it with process_walk_begin, read with
-// process_walk_next until it returns false, close it with process_walk_end.
-// A walk that failed to begin yields no process and may still be ended.
+// One walk over a fresh list of all processes (the system's process
+// information, a /proc directory stream). Open it with process_walk_begin,
+// read with process_walk_next until it returns false, close it with
+// process_walk_end. A walk that failed to begin yields no process and may
+// still be ended.
 struct ProcessWalk {
     void* handle;
     ProcessMeasure measure;
     bool started;
+    // processes listed whose measure this walk was refused so far (another
+    // account's, a protected one); a process that ended meanwhile is no
+    // refusal
+    std::uint32_t unreadable;
     alignas(16) unsigned char state[kProcessWalkStateCap];
 };
 
+// What every backend's process_walk_begin does first: a walk that is
+// valid, and yields nothing, before the first early return.
+inline void process_walk_reset(ProcessWalk* walk, ProcessMeasure measure) {
+    walk->handle = nullptr;
+    walk->measure = measure;
+    walk->started = false;
+    walk->unreadable = 0;
+}
+
 [[nodiscard]] bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure);
-// The next process, in list order, whose measure could be read. A process
-// that cannot be opened or read (protected, another user's, already gone) is
-// skipped. Returns false after the last one.
+// The next process, in list order, whose measure could be read; names are
+// UTF-8. A process that cannot be read is skipped (and counted in
+// `unreadable` when it was refused), asking no more of any process than
+// its measure needs. Returns false after the last one.
 [[nodiscard]] bool process_walk_next(ProcessWalk* walk, ProcessEntry* out);
 void process_walk_end(ProcessWalk* walk);
 

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -72,9 +73,7 @@ bool stat_path_of(const char* name, char (&path)[32], std::uint32_t* pid) {
 }  // namespace
 
 bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
-    walk->handle = nullptr;
-    walk->measure = measure;
-    walk->started = false;
+    process_walk_reset(walk, measure);
     ProcWalkState* state = new (walk->state) ProcWalkState;
     state->filled = 0;
     state->offset = 0;
@@ -85,10 +84,7 @@ bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
 }
 
 bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
-    out->pid = 0;
-    out->name[0] = '\0';
-    out->working_set = 0;
-    out->cpu_time = 0;
+    *out = ProcessEntry{};
     if (walk->handle == nullptr) return false;
     ProcWalkState* state = state_of(walk);
     walk->started = true;
@@ -99,10 +95,16 @@ bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
         std::uint32_t pid = 0;
         if (!stat_path_of(name, path, &pid)) continue;
         char text[kStatTextCap];
+        errno = 0;
         const std::size_t size = read_proc_file(state->dir_fd, path, text, sizeof text);
         ProcStatFields fields{};
-        // a process that ended since the directory was read is skipped
-        if (!parse_proc_stat(text, size, &fields)) continue;
+        if (!parse_proc_stat(text, size, &fields)) {
+            // a process that ended since the directory was read is skipped;
+            // one whose file we may not read (/proc mounted with hidepid)
+            // is counted as well
+            if (size == 0 && (errno == EACCES || errno == EPERM)) ++walk->unreadable;
+            continue;
+        }
         out->pid = pid;
         text_copy_n(TextBuffer{out->name, sizeof out->name}, fields.name, fields.name_length);
         if (walk->measure == ProcessMeasure::working_set) {
