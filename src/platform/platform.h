@@ -150,6 +150,13 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
 // The computer's name; false (and empty text) when it cannot be read.
 [[nodiscard]] bool computer_name(TextBuffer out);
 
+// ---------------------------------------------------------------- console
+
+// Lets the console show the UTF-8 text the program writes: on Windows the
+// console's output code page becomes UTF-8 until the program exits; other
+// terminals take UTF-8 as it comes.
+void prepare_console();
+
 // ---------------------------------------------------------------- locks
 
 // A mutual-exclusion lock within this process (critical section, mutex).

@@ -100,6 +100,8 @@ class Program:
         self.kind = kind
         self.path = pathlib.Path(path)
         self.reaper = reaper
+        # environment entries of every run (a test's own come on top)
+        self.env = {}
 
     @property
     def windows(self):
@@ -111,11 +113,12 @@ class Program:
         return [str(self.path), *args]
 
     def environment(self, extra=None):
+        merged = dict(self.env)
+        merged.update(extra or {})
         if self.windows:
-            return wine_environment(extra)
+            return wine_environment(merged)
         env = dict(os.environ)
-        if extra:
-            env.update(extra)
+        env.update(merged)
         return env
 
     def run(self, *args, cwd, timeout=60, env=None):
@@ -189,6 +192,11 @@ def write_file(directory, name, text, newline="\n"):
 def copy_examples(directory):
     for name in ("loadhawk_setup.txt", "loadhawk_email.txt"):
         (pathlib.Path(directory) / name).write_bytes((EXAMPLES / name).read_bytes())
+
+
+def windows_path(path):
+    """A Linux path as Wine's Windows programs see it (drive Z: is /)."""
+    return "Z:" + str(path).replace("/", "\\")
 
 
 def wait_for(predicate, timeout=20.0, step=0.1):

@@ -8,7 +8,6 @@ Every process a test starts is ended by pid (the `reaper` fixture).
 """
 import pathlib
 import re
-import shutil
 import socket
 import time
 import urllib.parse
@@ -18,7 +17,8 @@ import pytest
 from conftest import wait_for, write_file
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
 from test_monitor_run import Monitor
-from test_notify_senders import driver, log_messages, standin_calls
+from test_notify_senders import (curl_on_path, driver, log_messages, planted_programs_that_ran,
+                                 standin_calls)
 
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
 MESSAGE_FILE = "cpumailtext.txt"
@@ -170,9 +170,8 @@ def test_self_test_without_settings_and_in_silent_mode(program, workdir):
 # ------------------------------------------------------------------ -test under Wine
 
 @pytest.mark.parametrize("value", [TEST_PASSWORD, "%USERNAME%&echo PWNED>PWNED", "a\\%b"])
-def test_windows_self_test_as_curl_sees_it(windows, workdir, value):
-    # cmd.exe finds curl in the working directory first
-    shutil.copy(windows.path.parent / "curl.exe", workdir / "curl.exe")
+def test_windows_self_test_as_curl_sees_it(windows, workdir, tmp_path, value):
+    curl = curl_on_path(windows, workdir, tmp_path / "bin")
     write_file(workdir, "loadhawk_setup.txt", 'hostid : "h"\n')
     write_file(workdir, "loadhawk_email.txt", notify_file(
         server="smtp://127.0.0.1:25", password=value, token=TOKEN, chat_id=value,
@@ -183,9 +182,10 @@ def test_windows_self_test_as_curl_sees_it(windows, workdir, value):
     assert mail["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", TEST_LOGIN, "--ssl",
                             "-u", f"{TEST_LOGIN}:{value}", "-T", MESSAGE_FILE,
                             "--mail-rcpt", "ops@example.com", "--mail-rcpt", "oncall@example.com"]
+    assert planted_programs_that_ran(workdir, curl) == []
     if value == TEST_PASSWORD:
         assert mail["line"] == (
-            f'curl -s smtp://127.0.0.1:25 --mail-from "{TEST_LOGIN}" --ssl'
+            f'"{curl}" -s smtp://127.0.0.1:25 --mail-from "{TEST_LOGIN}" --ssl'
             f' -u "{TEST_LOGIN}:{TEST_PASSWORD}" -T "cpumailtext.txt"'
             ' --mail-rcpt "ops@example.com" --mail-rcpt "oncall@example.com"')
     # the message curl read: the test subject, CRLF line ends, the computer's name
