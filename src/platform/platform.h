@@ -113,15 +113,16 @@ std::uint32_t own_pid();
 [[nodiscard]] bool terminate_process(std::uint32_t pid);
 
 // Starts a hidden, detached copy of this program with the argument "-s",
-// in the current working directory, surviving the console that started it.
+// in the current working directory, surviving the console that started it
+// (on Windows outside the caller's job where that job allows it).
 [[nodiscard]] bool start_detached_copy();
 
 // The command interpreter that runs notification commands.
 enum class Interpreter { cmd, posix_sh };
 Interpreter interpreter();
 
-// The interpreter invocation placed before a command ("cmd.exe /C ",
-// "/bin/sh -c "); its length counts toward the command-line capacity.
+// The interpreter invocation placed before a command ("cmd.exe /D /V:OFF
+// /S /C ", "/bin/sh -c "); its length counts toward the command-line capacity.
 const char* interpreter_prefix();
 
 // The null device as the interpreter names it ("nul", "/dev/null").
@@ -129,6 +130,10 @@ const char* null_device();
 
 // Runs `command` through the interpreter: hidden, no handles inherited, in the
 // current directory and environment, nothing it writes reaching our console.
+// The interpreter is started by its full path; on Windows the program the
+// command starts with is looked up along PATH and never in the current
+// directory (cmd.exe would look there first), and cmd.exe reads at most
+// 8191 characters of the command.
 // Waits at most `timeout_seconds` (0 = no limit); on overrun the interpreter
 // and everything it started are ended and the result is 124.
 // Result: the exit code; -1 when the interpreter cannot be started; 1 when
