@@ -152,6 +152,34 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
 // permissions of the old one. On failure both files stay as they were.
 [[nodiscard]] bool replace_file(const char* source, const char* target);
 
+// ---------------------------------------------------------------- transient files
+
+// Files that loadhawk creates and deletes again (the mail message, the
+// temporary copy of a settings file, the curl configuration, the metrics
+// copy) are made only here: created exclusively, owner-only from the first
+// byte (POSIX mode 0600; Windows: the folder's inherited ACL), never through
+// a link, and recorded until removed or released, so that a termination
+// request can remove every one of them. Paths are UTF-8.
+constexpr std::size_t kTransientFilesMax = 4;
+constexpr std::size_t kTransientPathCap = 1024;
+
+// Opens a new file `path` for writing in binary mode. Whatever stands at
+// that name already (a leftover of a crash, a planted link or FIFO) is
+// removed first, never opened: the caller holds the lock that makes the
+// name its own. Null when the file cannot be created, the path is too long
+// or the registry is full.
+[[nodiscard]] std::FILE* create_transient_file(const char* path);
+
+// Deletes `path` and forgets it.
+void remove_transient_file(const char* path);
+
+// Forgets `path` without deleting it (it was renamed into place).
+void release_transient_file(const char* path);
+
+// Deletes every recorded transient file. Safe to call from a signal handler
+// on POSIX (it only calls unlink).
+void remove_transient_files();
+
 // The computer's name; false (and empty text) when it cannot be read.
 [[nodiscard]] bool computer_name(TextBuffer out);
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/transient_registry.h"
 
 namespace plat {
 
@@ -53,6 +54,25 @@ bool replace_file(const char* source, const char* target) {
         close(fd);
     }
     return true;
+}
+
+std::FILE* create_transient_file(const char* path) {
+    if (path == nullptr || path[0] == '\0') return nullptr;
+    // a leftover, a link or a FIFO at the name goes; a directory stays and fails
+    (void)unlink(path);
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr || !transient_record(path)) {
+        if (file != nullptr) {
+            std::fclose(file);
+        } else {
+            close(fd);
+        }
+        (void)unlink(path);
+        return nullptr;
+    }
+    return file;
 }
 
 bool computer_name(TextBuffer out) {

@@ -56,16 +56,31 @@ TimesRead read_cpu_time(DWORD pid, std::uint64_t* out) {
     return TimesRead::read;
 }
 
+using QuerySystemInformation = NTSTATUS(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+
+// NtQuerySystemInformation has no import library: it is looked up in ntdll.dll,
+// which every process has loaded.
+QuerySystemInformation query_function() {
+    static const QuerySystemInformation function = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        const FARPROC found = ntdll != nullptr ? GetProcAddress(ntdll, "NtQuerySystemInformation") : nullptr;
+        return reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void (*)()>(found));
+    }();
+    return function;
+}
+
 // The system's process information in pages of our own, or null.
 void* query_processes(std::size_t* size) {
+    const QuerySystemInformation query = query_function();
+    if (query == nullptr) return nullptr;
     ULONG needed = 0;
-    (void)NtQuerySystemInformation(SystemProcessInformation, nullptr, 0, &needed);
+    (void)query(SystemProcessInformation, nullptr, 0, &needed);
     for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
         const ULONG cap = needed + needed / 4 + kSnapshotSlack;
         void* buffer = VirtualAlloc(nullptr, cap, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (buffer == nullptr) return nullptr;
         ULONG got = 0;
-        const NTSTATUS status = NtQuerySystemInformation(SystemProcessInformation, buffer, cap, &got);
+        const NTSTATUS status = query(SystemProcessInformation, buffer, cap, &got);
         if (status >= 0) {
             *size = cap;
             return buffer;
