@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "control/background.h"
-#include "control/banner.h"
-#include "config/config_check.h"
-#include "control/console.h"
-#include "control/monitor_run.h"
-#include "control/silent_mode.h"
-#include "notify/notification_test.h"
+#include "control/config_check.h"
+#include "control/monitor_start.h"
+#include "control/self_test_command.h"
+#include "output/banner.h"
+#include "output/console.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
 
 // the project's version, handed in by the build from its one definition
@@ -94,9 +94,9 @@ int run_program(int argc, const char* const* argv) {
         case Command::status:
             return run_background_status();
         case Command::test:
-            return run_notification_test();
+            return run_self_test_command();
         case Command::monitor_run:
             break;
     }
-    return run_monitor(start.day);
+    return start_monitoring(start.day);
 }

@@ -6,7 +6,6 @@ must keep cycling.
 
 Every process a test starts is ended by pid (the `reaper` fixture).
 """
-import pathlib
 import re
 import shutil
 import socket
@@ -16,11 +15,9 @@ import urllib.parse
 
 import pytest
 
-from conftest import WINE, wait_for, wine_environment, write_file
+from conftest import (WINE, Monitor, curl_on_path, driver, log_messages, planted_programs_that_ran,
+                      standin_calls, wait_for, wine_environment, write_file)
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
-from test_monitor_run import Monitor
-from test_notify_senders import (curl_on_path, driver, log_messages, planted_programs_that_ran,
-                                 standin_calls)
 
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
 MESSAGE_FILE = "cpumailtext.txt"

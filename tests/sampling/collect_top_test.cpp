@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "control/silent_mode.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
 #include "sampling/render_top_list.h"
 #include "sampling/sample_system.h"
@@ -169,14 +169,14 @@ struct ListedProcess {
 std::vector<ListedProcess> g_listed;
 
 bool standin_begin(plat::ProcessWalk* walk, plat::ProcessMeasure measure) {
-    plat::process_walk_reset(walk, measure);
+    plat::reset_process_walk(walk, measure);
     walk->handle = &g_listed;
     walk->state[0] = 0;  // the next row
     return true;
 }
 
 bool standin_next(plat::ProcessWalk* walk, plat::ProcessEntry* out) {
-    *out = plat::ProcessEntry{};
+    plat::clear_process_entry(out);
     while (walk->state[0] < g_listed.size()) {
         const ListedProcess& p = g_listed[walk->state[0]++];
         if (p.refused) {

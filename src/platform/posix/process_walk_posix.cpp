@@ -73,7 +73,7 @@ bool stat_path_of(const char* name, char (&path)[32], std::uint32_t* pid) {
 }  // namespace
 
 bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
-    process_walk_reset(walk, measure);
+    reset_process_walk(walk, measure);
     ProcWalkState* state = new (walk->state) ProcWalkState;
     state->filled = 0;
     state->offset = 0;
@@ -84,7 +84,7 @@ bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
 }
 
 bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
-    *out = ProcessEntry{};
+    clear_process_entry(out);
     if (walk->handle == nullptr) return false;
     ProcWalkState* state = state_of(walk);
     walk->started = true;

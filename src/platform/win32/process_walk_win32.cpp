@@ -95,14 +95,14 @@ void* query_processes(std::size_t* size) {
 }  // namespace
 
 bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
-    process_walk_reset(walk, measure);
+    reset_process_walk(walk, measure);
     WinWalkState* state = new (walk->state) WinWalkState{};
     walk->handle = query_processes(&state->size);
     return walk->handle != nullptr;
 }
 
 bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
-    *out = ProcessEntry{};
+    clear_process_entry(out);
     if (walk->handle == nullptr) return false;
     WinWalkState* state = state_of(walk);
     walk->started = true;
