@@ -2,22 +2,20 @@
 // the detached background copy, on Windows.
 #include <windows.h>
 
-
 #include "platform/platform.h"
+#include "platform/win32/hidden_process.h"
 #include "platform/win32/win_handle.h"
 
 namespace plat {
 
 namespace {
 
-// Room for a full image path in wide characters.
-constexpr DWORD kWidePathCap = 4096;
-
-// The full path of this program's executable file; false when the path does
-// not fit into MAX_PATH characters.
-bool module_path(char* path, DWORD cap) {
-    const DWORD length = GetModuleFileNameA(nullptr, path, cap);
-    return length > 0 && length < cap;
+// The full path of this program's executable file, wide: a folder outside
+// the ANSI code page keeps its name. The path's length; 0 when it does not
+// fit.
+DWORD wide_module_path(wchar_t (&path)[kWidePathCap]) {
+    const DWORD length = GetModuleFileNameW(nullptr, path, kWidePathCap);
+    return length < kWidePathCap ? length : 0;
 }
 
 // Two paths that name one file (a hard or symbolic link to the program):
@@ -40,9 +38,10 @@ std::uint32_t own_pid() { return static_cast<std::uint32_t>(GetCurrentProcessId(
 
 bool own_path(TextBuffer out) {
     text_copy(out, "");
-    char path[MAX_PATH];
-    if (!module_path(path, MAX_PATH)) return false;
-    text_copy(out, path);
+    wchar_t path[kWidePathCap];
+    const DWORD length = wide_module_path(path);
+    if (length == 0) return false;
+    text_copy_utf16(out, reinterpret_cast<const char16_t*>(path), length);
     return true;
 }
 
@@ -63,8 +62,7 @@ ProcessCheck check_process(std::uint32_t pid) {
     DWORD size = kWidePathCap;
     if (!QueryFullProcessImageNameW(process.h, 0, theirs, &size)) return ProcessCheck::denied;
     wchar_t ours[kWidePathCap];
-    const DWORD length = GetModuleFileNameW(nullptr, ours, kWidePathCap);
-    if (length == 0 || length >= kWidePathCap) return ProcessCheck::denied;
+    if (wide_module_path(ours) == 0) return ProcessCheck::denied;
     if (CompareStringOrdinal(theirs, -1, ours, -1, TRUE) != CSTR_EQUAL && !same_file(theirs, ours)) {
         return ProcessCheck::other_program;
     }
@@ -83,19 +81,27 @@ bool terminate_process(std::uint32_t pid) {
 
 bool start_detached_copy(std::uint32_t* pid) {
     *pid = 0;
-    char path[MAX_PATH];
-    if (!module_path(path, MAX_PATH)) return false;
-    char command[2048];
-    text_format(TextBuffer{command, sizeof command}, "\"%s\" -s", path);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
+    wchar_t path[kWidePathCap];
+    const DWORD length = wide_module_path(path);
+    if (length == 0) return false;
+    wchar_t buffer[kWidePathCap + 8];
+    WideLine command(buffer, sizeof buffer / sizeof buffer[0]);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, DETACHED_PROCESS | CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &info)) {
-        return false;
+    const DWORD detached = DETACHED_PROCESS | CREATE_NO_WINDOW;
+    bool started = false;
+    // outside the caller's job where that job allows it (an SSH session's
+    // job ends its processes when the session closes); inside it otherwise
+    const DWORD tries[] = {detached | CREATE_BREAKAWAY_FROM_JOB, detached};
+    for (const DWORD flags : tries) {
+        command.length = 0;
+        command.append(L"\"");
+        command.append(path, length);
+        command.append(L"\" -s");
+        if (!command.ok) return false;
+        started = start_hidden(path, command.data, flags, &info);
+        if (started) break;
     }
+    if (!started) return false;
     *pid = static_cast<std::uint32_t>(info.dwProcessId);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
