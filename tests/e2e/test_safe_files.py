@@ -6,18 +6,16 @@ through a link, and termination requests in the middle of a send.
 Every process a test starts is ended by pid (the `reaper` fixture).
 """
 import os
-import pathlib
 import pwd
-import shutil
 import signal
 import stat
 import subprocess
-import time
 
 import pytest
 
-from conftest import wait_for, write_file
-from test_monitor_run import SETUP, Monitor
+from conftest import curl_on_path, standin_calls, wait_for, write_file
+from test_delivery import CPU_LOW_SETUP
+from test_monitor_run import SETUP
 from test_notify_senders import processes_with
 
 # a settings file well beyond one 4096-byte block: password and token are
@@ -26,15 +24,6 @@ BIG_SETTINGS = "".join(f"# filler line {i:04d} of a long comment block ........\
     'password : "plain-password-1"\n'
     'token : "123456:plain-token"\n'
     "# the end\n")
-
-CPU_LOW_SETUP = """hostid : "e2e-host"
-interval : "1"
-*cpuhighthreshold : "85"
-*memhighthreshold : "85"
-cpulowthreshold : "100"
-cpulownum : "1"
-"""
-
 
 def mail_settings(marker="ops"):
     return ('server : "smtp://127.0.0.1:9"\n'
@@ -162,7 +151,8 @@ def test_planted_files_are_never_followed_nor_opened(native, workdir, tmp_path, 
 @pytest.mark.parametrize("build,command,request_by", [
     ("native", "monitor", signal.SIGTERM), ("native", "monitor", signal.SIGHUP),
     ("native", "-test", signal.SIGINT), ("native", "monitor", "-stop"), ("windows", "monitor", "-stop")])
-def test_termination_request_during_a_send(request, workdir, fake_curl, reaper, build, command, request_by):
+def test_termination_request_during_a_send(request, workdir, tmp_path, fake_curl, reaper, build, command,
+                                           request_by):
     """A monitor or "-test" asked to end while curl sends: curl and all it
     started end at once, the message file and the pid file go, and the log
     says why the program stopped."""
@@ -171,7 +161,7 @@ def test_termination_request_during_a_send(request, workdir, fake_curl, reaper, 
     write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
     write_file(workdir, "loadhawk_email.txt", mail_settings(marker))
     if program.windows:
-        shutil.copy(program.path.parent / "curl.exe", workdir / "curl.exe")
+        curl_on_path(program, workdir, tmp_path / "curl-bin")
         env = {"CURL_STANDIN_HANG": "300"}
     else:
         env = fake_curl.env(FAKE_CURL_HANG="300")
@@ -179,7 +169,9 @@ def test_termination_request_during_a_send(request, workdir, fake_curl, reaper, 
     proc = reaper.track(subprocess.Popen(program.command(*args), cwd=workdir, env=program.environment(env),
                                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                          stderr=subprocess.DEVNULL))
-    assert wait_for(lambda: processes_with(marker), timeout=60), "curl never started"
+    started = (lambda: standin_calls(workdir)) if program.windows else fake_curl.calls
+    assert wait_for(started, timeout=60), "curl never started"
+    assert processes_with(marker)
     assert (workdir / "cpumailtext.txt").exists()
     if request_by == "-stop":
         r = program.run("-stop", cwd=workdir, timeout=60)
