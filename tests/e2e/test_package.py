@@ -172,10 +172,12 @@ def test_deb_lifecycle_as_the_system_user(deb_installed, reaper):
     assert r.returncode == 0, r.stdout + r.stderr
     assert wait_for(lambda: not os.path.exists(f"/proc/{pid}"), timeout=5)
     assert not pathlib.Path("/usr/bin/loadhawk").exists()
-    # remove keeps the settings (and the log, if anything was logged) and the user
+    # remove keeps the settings (and the log, if anything was logged, and the
+    # lock files) and the user
     left = {p.name for p in ETC.iterdir()}
     assert {"loadhawk_email.txt", "loadhawk_setup.txt"} <= left <= {
-        "loadhawk_email.txt", "loadhawk_setup.txt", "loadhawk_log.txt"}, left
+        "loadhawk_email.txt", "loadhawk_setup.txt", "loadhawk_log.txt", "loadhawk_run.lock",
+        "loadhawk_email.lock", "loadhawk_mail.lock"}, left
     assert user_exists()
 
     # purge leaves nothing of it
