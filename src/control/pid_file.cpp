@@ -53,11 +53,11 @@ std::uint64_t recorded_pid() {
     return parse_pid_text(text);
 }
 
-MonitorPresence judge_monitor(std::uint64_t pid, plat::ProcessCheck check, plat::LockProbe run_lock) {
+MonitorPresence monitor_presence(std::uint64_t pid, const MonitorProbe& probe) {
     if (pid == 0 || pid > UINT32_MAX || pid == plat::own_pid()) return MonitorPresence::stale;
     // a run lock that nobody holds: no monitor works in this directory
-    if (run_lock == plat::LockProbe::free) return MonitorPresence::stale;
-    switch (check) {
+    if (probe.run_lock(kRunLockFile) == plat::LockProbe::free) return MonitorPresence::stale;
+    switch (probe.check(static_cast<std::uint32_t>(pid))) {
         case plat::ProcessCheck::denied:
             return MonitorPresence::foreign;
         case plat::ProcessCheck::same_program:
@@ -68,12 +68,6 @@ MonitorPresence judge_monitor(std::uint64_t pid, plat::ProcessCheck check, plat:
             break;
     }
     return MonitorPresence::stale;
-}
-
-MonitorPresence monitor_presence(std::uint64_t pid, const MonitorProbe& probe) {
-    if (pid == 0 || pid > UINT32_MAX) return MonitorPresence::stale;
-    const auto candidate = static_cast<std::uint32_t>(pid);
-    return judge_monitor(pid, probe.check(candidate), probe.run_lock(kRunLockFile));
 }
 
 bool write_pid_file() {

@@ -39,11 +39,9 @@ struct MonitorProbe {
 };
 extern const MonitorProbe kSystemProbe;
 
-// The decision alone: a monitor of this directory runs this program file
-// in this directory (where the system shows it) while the run lock is held
-// (or cannot be tested).
-MonitorPresence judge_monitor(std::uint64_t pid, plat::ProcessCheck check, plat::LockProbe run_lock);
-
+// A monitor of this directory runs this program file in this directory
+// (where the system shows it) while the run lock is held (or cannot be
+// tested).
 MonitorPresence monitor_presence(std::uint64_t pid, const MonitorProbe& probe = kSystemProbe);
 
 // Writes this process's pid as "%lu\n" (text mode). False when the file

@@ -110,9 +110,10 @@ bool terminate_stand_in(std::uint32_t) {
 }  // namespace
 
 // What "-status", "-stop" and "-start" make of a pid, as the system shows
-// it: a process that cannot be opened (access denied: another account's,
-// SYSTEM's) is alive and not ours to stop; another directory's monitor and
-// another program are never touched.
+// it and as the run lock tells: a process that cannot be opened (access
+// denied: another account's, SYSTEM's) is alive and not ours to stop;
+// another directory's monitor and another program are never touched; with
+// nobody holding the run lock no monitor works here.
 TEST_F(Background, WhatTheSystemShowsDecides) {
     using plat::LockProbe;
     using plat::ProcessCheck;
@@ -135,6 +136,8 @@ TEST_F(Background, WhatTheSystemShowsDecides) {
         {ProcessCheck::elsewhere, LockProbe::held, dead, "loadhawk pid file exists but process not alive\n", 0, false, 0},
         {ProcessCheck::other_program, LockProbe::held, dead, "loadhawk pid file exists but process not alive\n", 0, false, 0},
         {ProcessCheck::same_program, LockProbe::unknown, running, "loadhawk stopped\n", 0, false, 1},
+        {ProcessCheck::same_program, LockProbe::free, dead, "loadhawk pid file exists but process not alive\n", 0, false, 0},
+        {ProcessCheck::gone, LockProbe::held, dead, "loadhawk pid file exists but process not alive\n", 0, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.check) * 10 + static_cast<int>(row.lock));

@@ -78,40 +78,6 @@ TEST_F(Liveness, SameProgramFileInOurDirectory) {
     }
 }
 
-// A recorded pid is a monitor of this directory only when it runs this
-// program here while the run lock is held (or cannot be tested); one the
-// system will not show us (another account's) counts as running, not ours.
-TEST(MonitorJudgement, ProcessAndRunLockDecide) {
-    using plat::LockProbe;
-    using plat::ProcessCheck;
-    struct Row {
-        ProcessCheck check;
-        LockProbe lock;
-        MonitorPresence presence;
-    };
-    const Row rows[] = {
-        {ProcessCheck::same_program, LockProbe::held, MonitorPresence::running},
-        {ProcessCheck::same_program, LockProbe::unknown, MonitorPresence::running},
-        {ProcessCheck::same_program, LockProbe::free, MonitorPresence::stale},
-        {ProcessCheck::denied, LockProbe::held, MonitorPresence::foreign},
-        {ProcessCheck::denied, LockProbe::unknown, MonitorPresence::foreign},
-        {ProcessCheck::denied, LockProbe::free, MonitorPresence::stale},
-        {ProcessCheck::elsewhere, LockProbe::held, MonitorPresence::stale},
-        {ProcessCheck::other_program, LockProbe::held, MonitorPresence::stale},
-        {ProcessCheck::gone, LockProbe::held, MonitorPresence::stale},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.check) * 10 + static_cast<int>(row.lock));
-        EXPECT_EQ(judge_monitor(4242, row.check, row.lock), row.presence);
-    }
-    // this very process, and numbers no process has, are no other monitor
-    const std::uint64_t own = plat::own_pid();
-    const std::uint64_t pids[] = {0, own, UINT64_MAX, 4294967296ULL + own};
-    for (const std::uint64_t pid : pids) {
-        EXPECT_EQ(judge_monitor(pid, ProcessCheck::same_program, LockProbe::held), MonitorPresence::stale);
-    }
-}
-
 using PidGuard = InTempDir;
 
 TEST_F(PidGuard, NoNumberZeroOrStalePidIsOverwrittenWithOurs) {
