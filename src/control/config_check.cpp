@@ -8,6 +8,7 @@
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
 #include "config/value_rules.h"
+#include "monitor/metrics_file.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "platform/platform.h"
@@ -34,6 +35,7 @@ std::size_t monitor_slot(const MonitorKeyTarget& target) {
         case MonitorField::count:
             return 3 + 2 * monitor;
         case MonitorField::none:
+        case MonitorField::metricsfile:
             break;
     }
     return kSeenCap;
@@ -175,6 +177,11 @@ bool validate_config_file(const char* path, SettingsFile kind) {
                 console_out("Line %d: %s %s\n", line_number, key.c_str(), reason);
                 passed = false;
             }
+        } else if (monitor_key_target(key.c_str()).field == MonitorField::metricsfile &&
+                   !value.empty() && !metrics_folder_writable(value.c_str())) {
+            console_out("Line %d: metricsfile %s: its folder does not exist or cannot be written\n",
+                        line_number, value.c_str());
+            passed = false;
         }
     }
     std::fclose(file);

@@ -19,6 +19,11 @@ void local_time(LocalTime* out) {
     out->second = parts.tm_sec;
 }
 
+std::int64_t unix_time() {
+    const std::time_t now = std::time(nullptr);
+    return now == static_cast<std::time_t>(-1) ? 0 : static_cast<std::int64_t>(now);
+}
+
 void sleep_ms(std::uint32_t milliseconds) {
     struct timespec left {};
     left.tv_sec = static_cast<std::time_t>(milliseconds / 1000);
