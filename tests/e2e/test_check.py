@@ -21,6 +21,16 @@ CASES = {
     "both good with CRLF": (GOOD_SETUP.replace("\n", "\r\n"), GOOD_EMAIL.replace("\n", "\r\n"), 0,
                             "Checking loadhawk_setup.txt ...\nOK\n\n"
                             "Checking loadhawk_email.txt ...\nOK\n\nResult: OK\n"),
+    # a metrics file in the working directory passes, an empty value is no
+    # file; a folder that is missing or is a file is reported
+    "metrics files": (GOOD_SETUP + 'metricsfile : ""\nmetricsfile : "loadhawk.prom"\n'
+                      'metricsfile : "gone/loadhawk.prom"\nmetricsfile : "loadhawk_email.txt/x.prom"\n',
+                      GOOD_EMAIL, 1,
+                      "Checking loadhawk_setup.txt ...\n"
+                      "Line 9: metricsfile gone/loadhawk.prom: its folder does not exist or cannot be written\n"
+                      "Line 10: metricsfile loadhawk_email.txt/x.prom: its folder does not exist or cannot be "
+                      "written\nFAILED\n\n"
+                      "Checking loadhawk_email.txt ...\nOK\n\nResult: FAILED\n"),
     "setup missing": ("", GOOD_EMAIL, 1,
                       "Checking loadhawk_setup.txt ...\nFile not found: loadhawk_setup.txt\nFAILED\n\n"
                       "Checking loadhawk_email.txt ...\nOK\n\nResult: FAILED\n"),
