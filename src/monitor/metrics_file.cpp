@@ -143,9 +143,14 @@ std::size_t render_metrics(const MetricsFigures& f, TextBuffer out) {
 }
 
 bool metrics_temp_name(const char* path, TextBuffer out) {
-    const std::size_t length = text_format(out, "%s.%lu.tmp", path != nullptr ? path : "",
-                                           static_cast<unsigned long>(plat::own_pid()));
-    return path != nullptr && path[0] != '\0' && length + 1 < out.cap;
+    if (out.cap == 0) return false;
+    out.data[0] = '\0';
+    if (path == nullptr || path[0] == '\0') return false;
+    // snprintf tells the whole length, so a name that fits exactly is told
+    // apart from one that was cut
+    const int n = std::snprintf(out.data, out.cap, "%s.%lu.tmp", path,
+                                static_cast<unsigned long>(plat::own_pid()));
+    return n >= 0 && static_cast<std::size_t>(n) < out.cap;
 }
 
 bool write_metrics_file(const char* path, const char* text, std::size_t size) {

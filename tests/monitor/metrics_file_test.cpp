@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -104,20 +106,34 @@ TEST(MetricsFile, RendersEverySeriesWithHelpAndType) {
 
 using MetricsFileWrite = InTempDir;
 
-TEST_F(MetricsFileWrite, ReplacesTheFileAndLeavesNoCopyBehind) {
+TEST_F(MetricsFileWrite, ReplacesTheFileReadableByAllAndLeavesNoCopyBehind) {
     write_file("loadhawk.prom", "old text that is longer than the new one\n");
     ASSERT_TRUE(write_metrics_file("loadhawk.prom", "a 1\n", 4));
     EXPECT_EQ(read_file("loadhawk.prom"), "a 1\n");
-    FixedText<plat::kTransientPathCap> temp;
-    ASSERT_TRUE(metrics_temp_name("loadhawk.prom", temp.out()));
-    EXPECT_EQ(std::string(temp.c_str()),
-              "loadhawk.prom." + std::to_string(plat::own_pid()) + ".tmp");
-    EXPECT_FALSE(file_exists(temp.c_str()));
+    // the exporter runs as a user of its own
+    EXPECT_EQ(std::filesystem::status("loadhawk.prom").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"loadhawk.prom"});
 
     // a folder that does not exist: nothing written, nothing left
     EXPECT_FALSE(write_metrics_file("gone/loadhawk.prom", "a 1\n", 4));
     EXPECT_FALSE(file_exists("gone"));
-    // a name whose copy's name would not fit
-    const std::string long_name(plat::kTransientPathCap - 6, 'n');
-    EXPECT_FALSE(write_metrics_file(long_name.c_str(), "a 1\n", 4));
+}
+
+TEST(MetricsFile, TemporaryNameCarriesThePidAndMustFitWhole) {
+    const std::string expected = "m/loadhawk.prom." + std::to_string(plat::own_pid()) + ".tmp";
+    for (const std::size_t cap : {expected.size(), expected.size() + 1}) {
+        SCOPED_TRACE(cap);
+        std::string room(cap, 'x');
+        EXPECT_EQ(metrics_temp_name("m/loadhawk.prom", TextBuffer{room.data(), cap}), cap > expected.size());
+    }
+    FixedText<plat::kTransientPathCap> name;
+    ASSERT_TRUE(metrics_temp_name("m/loadhawk.prom", name.out()));
+    EXPECT_EQ(std::string(name.c_str()), expected);
+    EXPECT_FALSE(metrics_temp_name("", name.out()));
 }
