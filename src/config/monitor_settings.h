@@ -57,14 +57,14 @@ struct MonitorEntry {
 };
 
 inline constexpr MonitorEntry kMonitors[kMonitorCount] = {
-    {MonitorKind::cpu_high, true, true, "CPU", "CPU", "HIGH", "cpu_high", "cpuhighthreshold", "cpuhighnum",
-     &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-    {MonitorKind::cpu_low, true, false, "CPU", "CPU", "LOW", "cpu_low", "cpulowthreshold", "cpulownum",
-     &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
-    {MonitorKind::mem_high, false, true, "MEM", "MEMORY", "HIGH", "mem_high", "memhighthreshold", "memhighnum",
-     &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-    {MonitorKind::mem_low, false, false, "MEM", "MEMORY", "LOW", "mem_low", "memlowthreshold", "memlownum",
-     &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
+    {MonitorKind::cpu_high, true, true, "CPU", "CPU", "HIGH", "cpu_high", "cpuhighthreshold",
+     "cpuhighnum", &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
+    {MonitorKind::cpu_low, true, false, "CPU", "CPU", "LOW", "cpu_low", "cpulowthreshold",
+     "cpulownum", &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
+    {MonitorKind::mem_high, false, true, "MEM", "MEMORY", "HIGH", "mem_high", "memhighthreshold",
+     "memhighnum", &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
+    {MonitorKind::mem_low, false, false, "MEM", "MEMORY", "LOW", "mem_low", "memlowthreshold",
+     "memlownum", &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
 };
 
 // The table row of `kind`.

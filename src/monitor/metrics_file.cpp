@@ -82,8 +82,9 @@ constexpr MonitorSeries kMonitorSeries[] = {
     {"loadhawk_monitor_consecutive_cycles",
      "Cycles in a row the condition has held since the counter last started from 0.", false,
      [](const MonitorFigures& m) { return m.state.consecutive; }},
-    {"loadhawk_monitor_alerted", "1 while an alert stands and its recovery notice has not gone out.",
-     false, [](const MonitorFigures& m) -> std::int32_t { return m.state.alerted != 0 ? 1 : 0; }},
+    {"loadhawk_monitor_alerted",
+     "1 while an alert stands and its recovery notice has not gone out.", false,
+     [](const MonitorFigures& m) -> std::int32_t { return m.state.alerted != 0 ? 1 : 0; }},
 };
 
 void add_monitor_series(TextAppender* text, const MetricsFigures& f) {
@@ -135,9 +136,11 @@ std::size_t render_metrics(const MetricsFigures& f, TextBuffer out) {
     family(&text, "loadhawk_last_cycle_timestamp_seconds", "gauge",
            "Unix time at which the last cycle completed.");
     text.add("loadhawk_last_cycle_timestamp_seconds %" PRId64 "\n", f.cycle_time);
-    family(&text, "loadhawk_start_time_seconds", "gauge", "Unix time at which the monitor started.");
+    family(&text, "loadhawk_start_time_seconds", "gauge",
+           "Unix time at which the monitor started.");
     text.add("loadhawk_start_time_seconds %" PRId64 "\n", f.start_time);
-    family(&text, "loadhawk_build_info", "gauge", "Always 1; the version of loadhawk as a label.");
+    family(&text, "loadhawk_build_info", "gauge",
+           "Always 1; the version of loadhawk as a label.");
     text.add("loadhawk_build_info{version=\"%s\"} 1\n", LOADHAWK_VERSION);
     return text.finish();
 }
@@ -171,9 +174,10 @@ bool write_metrics_file(const char* path, const char* text, std::size_t size) {
 bool metrics_folder_writable(const char* path) {
     FixedText<plat::kTransientPathCap> temp;
     if (!metrics_temp_name(path, temp.out())) return false;
-    if (!plat::write_transient_file(temp.c_str(), "", 0, plat::FileAccess::readable_by_all)) return false;
-    plat::remove_transient_file(temp.c_str());
-    return true;
+    const bool written =
+        plat::write_transient_file(temp.c_str(), "", 0, plat::FileAccess::readable_by_all);
+    if (written) plat::remove_transient_file(temp.c_str());
+    return written;
 }
 
 void publish_metrics(const Sample& sample, const MonitorSettings& settings,

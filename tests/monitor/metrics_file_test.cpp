@@ -130,7 +130,8 @@ TEST(MetricsFile, TemporaryNameCarriesThePidAndMustFitWhole) {
     for (const std::size_t cap : {expected.size(), expected.size() + 1}) {
         SCOPED_TRACE(cap);
         std::string room(cap, 'x');
-        EXPECT_EQ(metrics_temp_name("m/loadhawk.prom", TextBuffer{room.data(), cap}), cap > expected.size());
+        EXPECT_EQ(metrics_temp_name("m/loadhawk.prom", TextBuffer{room.data(), cap}),
+                  cap > expected.size());
     }
     FixedText<plat::kTransientPathCap> name;
     ASSERT_TRUE(metrics_temp_name("m/loadhawk.prom", name.out()));
