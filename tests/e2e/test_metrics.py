@@ -13,10 +13,9 @@ import urllib.request
 
 import pytest
 
-from conftest import wait_for, write_file
+from conftest import Monitor, wait_for, write_file
 from smtp_peer import free_port
 from test_delivery import notify_file
-from test_monitor_run import Monitor
 
 EXPORTER = "/usr/bin/prometheus-node-exporter"
 METRICS_DIR = "metrics"
