@@ -51,6 +51,7 @@ fuzz: sanitize
 
 # the .deb (from the Release build) and the Windows zip
 package: release windows
+	cmake --build $(RELEASE) --target manpage
 	cd $(RELEASE) && cpack -G DEB -B $(PACKAGES)
 	cd $(WIN64) && cpack -G ZIP -B $(PACKAGES)
 	@ls $(PACKAGES)/*.deb $(PACKAGES)/*.zip
@@ -69,7 +70,9 @@ run: release
 	@# first report within seconds (the example's 60 suits a real machine)
 	@[ -f $(RUNDIR)/loadhawk_setup.txt ] || \
 	    sed 's/^interval : "60"/interval : "5"/' examples/loadhawk_setup.txt > $(RUNDIR)/loadhawk_setup.txt
-	@[ -f $(RUNDIR)/loadhawk_email.txt ] || cp examples/loadhawk_email.txt $(RUNDIR)/
+	@# the notification settings hold secrets: owner-only
+	@[ -f $(RUNDIR)/loadhawk_email.txt ] || install -m 600 examples/loadhawk_email.txt $(RUNDIR)/
+	@chmod 600 $(RUNDIR)/loadhawk_email.txt
 	@echo "loadhawk: running in $(RUNDIR) (Ctrl-C stops it; the log is $(RUNDIR)/loadhawk_log.txt)"
 	cd $(RUNDIR) && ../release/loadhawk
 

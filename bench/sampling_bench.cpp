@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "control/silent_mode.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
 #include "platform/posix/proc_parse.h"
 #include "platform/posix/proc_read.h"

@@ -19,40 +19,40 @@ void take_trimmed(const char* begin, const char* end, std::size_t limit, TextBuf
 
 }  // namespace
 
-int parse_config_line(const char* line, ConfigKey* key_out, ConfigValue* value_out, int* disabled_out) {
+bool parse_config_line(const char* line, ConfigKey* key_out, ConfigValue* value_out, bool* disabled_out) {
     if (key_out != nullptr) key_out->clear();
     if (value_out != nullptr) value_out->clear();
-    if (disabled_out != nullptr) *disabled_out = 0;
-    if (line == nullptr || line[0] == '\0' || key_out == nullptr || value_out == nullptr) return 0;
+    if (disabled_out != nullptr) *disabled_out = false;
+    if (line == nullptr || line[0] == '\0' || key_out == nullptr || value_out == nullptr) return false;
 
     const char* p = line;
     while (*p != '\0' && is_config_space(*p)) ++p;
-    if (*p == '\0' || *p == '#') return 0;
+    if (*p == '\0' || *p == '#') return false;
 
     if (*p == '*') {
         // exactly one asterisk is a marker; what follows is the item
-        if (disabled_out != nullptr) *disabled_out = 1;
+        if (disabled_out != nullptr) *disabled_out = true;
         ++p;
         while (*p != '\0' && is_config_space(*p)) ++p;
-        if (*p == '\0') return 0;
+        if (*p == '\0') return false;
     }
 
     // the first colon anywhere (value included) separates; an equals sign
     // only when the line holds no colon at all
     const char* separator = std::strchr(p, ':');
     if (separator == nullptr) separator = std::strchr(p, '=');
-    if (separator == nullptr || separator == p) return 0;
+    if (separator == nullptr || separator == p) return false;
 
     take_trimmed(p, separator, kConfigKeyCap - 1, key_out->out());
-    if (key_out->empty()) return 0;
+    if (key_out->empty()) return false;
 
     const char* open = std::strchr(separator + 1, '"');
-    if (open == nullptr) return 0;
+    if (open == nullptr) return false;
     const char* close = std::strchr(open + 1, '"');
-    if (close == nullptr) return 0;
+    if (close == nullptr) return false;
 
     take_trimmed(open + 1, close, kConfigValueCap - 1, value_out->out());
-    return 1;
+    return true;
 }
 
 std::int32_t parse_config_number(const char* value) {

@@ -14,11 +14,11 @@ constexpr std::size_t kConfigValueCap = 1024;
 using ConfigKey = FixedText<kConfigKeyCap>;
 using ConfigValue = FixedText<kConfigValueCap>;
 
-// Returns 1 for a key/value line, 0 for anything else. Key and value come
+// True for a key/value line, false for anything else. Key and value come
 // out trimmed of white space at both ends (key cut to 127, value to 1023
-// characters); `disabled` (optional) is 1 when the line began with `*`.
-// The key may be written although the result is 0.
-int parse_config_line(const char* line, ConfigKey* key_out, ConfigValue* value_out, int* disabled_out);
+// characters); `disabled` (optional) is set when the line began with `*`.
+// The key may be written although the result is false.
+bool parse_config_line(const char* line, ConfigKey* key_out, ConfigValue* value_out, bool* disabled_out);
 
 // The six white-space characters of the settings files: space, tab, line
 // feed, vertical tab, form feed, carriage return. No byte above 0x7F.

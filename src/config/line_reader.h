@@ -22,9 +22,9 @@ void for_each_config_item(std::FILE* file, Apply&& apply) {
     FixedText<kConfigValueCap> line;
     ConfigKey key;
     ConfigValue value;
-    int disabled = 0;
+    bool disabled = false;
     while (read_config_line(file, line.out()) > 0) {
-        if (parse_config_line(line.c_str(), &key, &value, &disabled) == 1) {
+        if (parse_config_line(line.c_str(), &key, &value, &disabled)) {
             apply(key.c_str(), value.c_str(), disabled);
         }
     }

@@ -5,136 +5,117 @@
 
 #include "config/config_line.h"
 #include "config/line_reader.h"
-#include "control/console.h"
+#include "output/console.h"
 
 namespace {
 
-enum class Field { none, hostid, interval, threshold, count };
-
-// What one key sets: a field and, for threshold and count keys, the monitor
-// (its rule and its enabled flag).
-struct KeyTarget {
-    Field field;
-    MonitorRule* rule;
-    std::int32_t* enabled;
-};
-
-KeyTarget target_of(const char* key, MonitorSettings* s) {
-    struct Row {
-        const char* key;
-        Field field;
-        MonitorRule MonitorSettings::*rule;
-        std::int32_t MonitorSettings::*enabled;
-    };
-    static constexpr Row kRows[] = {
-        {"cpuhighthreshold", Field::threshold, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cpu_threshold", Field::threshold, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cputhreshold", Field::threshold, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cpuhighnum", Field::count, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"cpu_highnum", Field::count, &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-        {"memhighthreshold", Field::threshold, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"mem_threshold", Field::threshold, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"memthreshold", Field::threshold, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"memhighnum", Field::count, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"mem_highnum", Field::count, &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-        {"cpulowthreshold", Field::threshold, &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
-        {"cpulownum", Field::count, &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
-        {"memlowthreshold", Field::threshold, &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
-        {"memlownum", Field::count, &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
-    };
-    if (std::strcmp(key, "hostid") == 0) return {Field::hostid, nullptr, nullptr};
-    if (std::strcmp(key, "interval") == 0) return {Field::interval, nullptr, nullptr};
-    for (const Row& row : kRows) {
-        if (std::strcmp(key, row.key) == 0) return {row.field, &(s->*row.rule), &(s->*row.enabled)};
-    }
-    return {Field::none, nullptr, nullptr};
-}
-
-void apply_line(MonitorSettings* s, const char* key, const char* value, int disabled) {
-    const KeyTarget t = target_of(key, s);
+void apply_line(MonitorSettings* s, const char* key, const char* value, bool disabled) {
+    const MonitorKeyTarget t = monitor_key_target(key);
     switch (t.field) {
-        case Field::none:
+        case MonitorField::none:
             return;
-        case Field::hostid:
+        case MonitorField::hostid:
             if (!disabled) s->hostid.assign(value);
             return;
-        case Field::interval:
+        case MonitorField::interval:
             if (!disabled) s->interval = parse_config_number(value);
             return;
-        case Field::threshold:
-            // a threshold line switches its monitor to match the line
-            t.rule->threshold = parse_config_number(value);
-            *t.enabled = disabled ? 0 : 1;
-            return;
-        case Field::count:
-            // a count line can only switch its monitor off
-            t.rule->count = parse_config_number(value);
-            if (disabled) *t.enabled = 0;
-            return;
+        case MonitorField::threshold:
+        case MonitorField::count:
+            break;
+    }
+    const MonitorEntry& m = monitor_entry(t.monitor);
+    MonitorRule& rule = s->*m.rule;
+    bool& enabled = s->*m.enabled;
+    if (t.field == MonitorField::threshold) {
+        // a threshold line switches its monitor to match the line
+        rule.threshold = parse_config_number(value);
+        enabled = !disabled;
+    } else {
+        // a count line can only switch its monitor off
+        rule.count = parse_config_number(value);
+        if (disabled) enabled = false;
     }
 }
+
+constexpr const char* kDefaultHostid = "NoHostName";
+constexpr std::int32_t kDefaultInterval = 60;  // seconds
+constexpr MonitorRule kDefaultHighRule{85, 5};
+constexpr MonitorRule kDefaultLowRule{10, 50};
+
+const MonitorRule& default_rule(const MonitorEntry& m) { return m.high ? kDefaultHighRule : kDefaultLowRule; }
 
 void set_defaults(MonitorSettings* s) {
     *s = MonitorSettings{};
-    s->hostid.assign("NoHostName");
-    s->interval = 60;
-    s->cpu_high = MonitorRule{85, 5};
-    s->mem_high = MonitorRule{85, 5};
-    s->cpu_low = MonitorRule{10, 50};
-    s->mem_low = MonitorRule{10, 50};
-    s->cpu_high_enabled = 1;
-    s->mem_high_enabled = 1;
-    s->cpu_low_enabled = 1;
-    s->mem_low_enabled = 1;
+    s->hostid.assign(kDefaultHostid);
+    s->interval = kDefaultInterval;
+    for (const MonitorEntry& m : kMonitors) {
+        s->*m.rule = default_rule(m);
+        s->*m.enabled = true;
+    }
 }
 
 void repair(MonitorSettings* s) {
-    if (s->interval <= 0) s->interval = 60;
-    if (s->cpu_high.threshold <= 0) s->cpu_high.threshold = 85;
-    if (s->cpu_high.count <= 0) s->cpu_high.count = 5;
-    if (s->mem_high.threshold <= 0) s->mem_high.threshold = 85;
-    if (s->mem_high.count <= 0) s->mem_high.count = 5;
-    // a low threshold of 0 is meaningful: "no load at all"
-    if (s->cpu_low.threshold < 0) s->cpu_low.threshold = 10;
-    if (s->cpu_low.count <= 0) s->cpu_low.count = 50;
-    if (s->mem_low.threshold < 0) s->mem_low.threshold = 10;
-    if (s->mem_low.count <= 0) s->mem_low.count = 50;
+    if (s->interval <= 0) s->interval = kDefaultInterval;
+    for (const MonitorEntry& m : kMonitors) {
+        MonitorRule& rule = s->*m.rule;
+        const MonitorRule& fallback = default_rule(m);
+        // a low threshold of 0 is meaningful: "no load at all"
+        const bool bad_threshold = m.high ? rule.threshold <= 0 : rule.threshold < 0;
+        if (bad_threshold) rule.threshold = fallback.threshold;
+        if (rule.count <= 0) rule.count = fallback.count;
+    }
 }
 
-const char* on_off(std::int32_t flag) { return flag != 0 ? "ON" : "OFF"; }
+const char* on_off(bool flag) { return flag ? "ON" : "OFF"; }
 
 void print_report(const MonitorSettings& s) {
-    console_out("Your setting ...\n");
-    console_out("hostid : %s\n", s.hostid.c_str());
-    console_out("interval : %d Sec\n\n", s.interval);
-    console_out("CPU HIGH monitor : %s\n", on_off(s.cpu_high_enabled));
-    console_out("  cpuhighthreshold : %d%%\n", s.cpu_high.threshold);
-    console_out("  cpuhighnum       : %d\n\n", s.cpu_high.count);
-    console_out("MEM HIGH monitor : %s\n", on_off(s.mem_high_enabled));
-    console_out("  memhighthreshold : %d%%\n", s.mem_high.threshold);
-    console_out("  memhighnum       : %d\n\n", s.mem_high.count);
-    console_out("CPU LOW monitor : %s\n", on_off(s.cpu_low_enabled));
-    console_out("  cpulowthreshold : %d%%\n", s.cpu_low.threshold);
-    console_out("  cpulownum       : %d\n\n", s.cpu_low.count);
-    console_out("MEM LOW monitor : %s\n", on_off(s.mem_low_enabled));
-    console_out("  memlowthreshold : %d%%\n", s.mem_low.threshold);
-    console_out("  memlownum       : %d\n\n", s.mem_low.count);
+    console_note("Your setting ...\n");
+    console_note("hostid : %s\n", s.hostid.c_str());
+    console_note("interval : %d Sec\n\n", s.interval);
+    // the HIGH monitors first, then the LOW ones
+    constexpr bool kHighFirst[] = {true, false};
+    for (const bool high : kHighFirst) {
+        for (const MonitorEntry& m : kMonitors) {
+            if (m.high != high) continue;
+            const MonitorRule& rule = s.*m.rule;
+            // the count key padded to the threshold key's width
+            const int width = static_cast<int>(std::strlen(m.threshold_key));
+            console_note("%s %s monitor : %s\n", m.figure, m.level, on_off(s.*m.enabled));
+            console_note("  %s : %d%%\n", m.threshold_key, rule.threshold);
+            console_note("  %-*s : %d\n\n", width, m.count_key, rule.count);
+        }
+    }
 }
 
 }  // namespace
 
-int load_monitor_settings(MonitorSettings* settings, int silent) {
+const MonitorEntry& monitor_entry(MonitorKind kind) {
+    for (const MonitorEntry& m : kMonitors) {
+        if (m.kind == kind) return m;
+    }
+    return kMonitors[0];
+}
+
+MonitorKeyTarget monitor_key_target(const char* key) {
+    for (const MonitorKeyAlias& alias : kMonitorKeyAliases) {
+        if (std::strcmp(key, alias.key) == 0) return alias.target;
+    }
+    return {MonitorField::none, MonitorKind::cpu_high};
+}
+
+bool load_monitor_settings(MonitorSettings* settings) {
     set_defaults(settings);
     std::FILE* file = std::fopen(kMonitorSettingsFile, "rb");
     if (file == nullptr) {
         console_err("Error: %s not found\n", kMonitorSettingsFile);
-        return 0;
+        return false;
     }
-    for_each_config_item(file, [settings](const char* key, const char* value, int disabled) {
+    for_each_config_item(file, [settings](const char* key, const char* value, bool disabled) {
         apply_line(settings, key, value, disabled);
     });
     std::fclose(file);
     repair(settings);
-    if (!silent) print_report(*settings);
-    return 1;
+    print_report(*settings);
+    return true;
 }

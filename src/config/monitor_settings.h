@@ -2,6 +2,7 @@
 // interval and the four threshold monitors.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -14,22 +15,93 @@ struct MonitorRule {
     std::int32_t count;      // consecutive cycles before the monitor alerts
 };
 
+constexpr std::size_t kHostidCap = 100;
+
 struct MonitorSettings {
-    FixedText<100> hostid;
+    FixedText<kHostidCap> hostid;
     std::int32_t interval;  // seconds per cycle
     MonitorRule cpu_high;
     MonitorRule mem_high;
     MonitorRule cpu_low;
     MonitorRule mem_low;
-    std::int32_t cpu_high_enabled;
-    std::int32_t mem_high_enabled;
-    std::int32_t cpu_low_enabled;
-    std::int32_t mem_low_enabled;
+    bool cpu_high_enabled;
+    bool mem_high_enabled;
+    bool cpu_low_enabled;
+    bool mem_low_enabled;
 };
 static_assert(std::is_trivially_copyable_v<MonitorSettings>);
 
+// The four threshold monitors, in the order in which they run every cycle.
+enum class MonitorKind { cpu_high, cpu_low, mem_high, mem_low };
+constexpr std::size_t kMonitorCount = 4;
+
+// Everything that sets one monitor apart; the one table below is read by the
+// loader, "-check", the settings report, the evaluator, the notices and the
+// cycle (whose states are indexed the same way).
+struct MonitorEntry {
+    MonitorKind kind;
+    bool cpu;                // CPU figure, else the memory load
+    bool high;               // alerts at or above the threshold, else at or below
+    const char* figure;      // "CPU", "MEM": notices and the settings report
+    const char* long_name;   // "CPU", "MEMORY": the count lines
+    const char* level;       // "HIGH", "LOW"
+    const char* threshold_key;
+    const char* count_key;
+    MonitorRule MonitorSettings::*rule;
+    bool MonitorSettings::*enabled;
+};
+
+inline constexpr MonitorEntry kMonitors[kMonitorCount] = {
+    {MonitorKind::cpu_high, true, true, "CPU", "CPU", "HIGH", "cpuhighthreshold", "cpuhighnum",
+     &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
+    {MonitorKind::cpu_low, true, false, "CPU", "CPU", "LOW", "cpulowthreshold", "cpulownum",
+     &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
+    {MonitorKind::mem_high, false, true, "MEM", "MEMORY", "HIGH", "memhighthreshold", "memhighnum",
+     &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
+    {MonitorKind::mem_low, false, false, "MEM", "MEMORY", "LOW", "memlowthreshold", "memlownum",
+     &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
+};
+
+// The table row of `kind`.
+const MonitorEntry& monitor_entry(MonitorKind kind);
+
+// What a key of the monitor settings file sets.
+enum class MonitorField { none, hostid, interval, threshold, count };
+struct MonitorKeyTarget {
+    MonitorField field;
+    MonitorKind monitor;  // for threshold and count
+};
+
+// The key names the loader accepts, old spellings included; "-check" reads
+// the same table, so both always agree on which keys a file holds.
+struct MonitorKeyAlias {
+    const char* key;
+    MonitorKeyTarget target;
+};
+inline constexpr MonitorKeyAlias kMonitorKeyAliases[] = {
+    {"hostid", {MonitorField::hostid, MonitorKind::cpu_high}},
+    {"interval", {MonitorField::interval, MonitorKind::cpu_high}},
+    {"cpuhighthreshold", {MonitorField::threshold, MonitorKind::cpu_high}},
+    {"cpu_threshold", {MonitorField::threshold, MonitorKind::cpu_high}},
+    {"cputhreshold", {MonitorField::threshold, MonitorKind::cpu_high}},
+    {"cpuhighnum", {MonitorField::count, MonitorKind::cpu_high}},
+    {"cpu_highnum", {MonitorField::count, MonitorKind::cpu_high}},
+    {"memhighthreshold", {MonitorField::threshold, MonitorKind::mem_high}},
+    {"mem_threshold", {MonitorField::threshold, MonitorKind::mem_high}},
+    {"memthreshold", {MonitorField::threshold, MonitorKind::mem_high}},
+    {"memhighnum", {MonitorField::count, MonitorKind::mem_high}},
+    {"mem_highnum", {MonitorField::count, MonitorKind::mem_high}},
+    {"cpulowthreshold", {MonitorField::threshold, MonitorKind::cpu_low}},
+    {"cpulownum", {MonitorField::count, MonitorKind::cpu_low}},
+    {"memlowthreshold", {MonitorField::threshold, MonitorKind::mem_low}},
+    {"memlownum", {MonitorField::count, MonitorKind::mem_low}},
+};
+
+// The target of `key`; field none for a key the file does not use.
+MonitorKeyTarget monitor_key_target(const char* key);
+
 // Fills `settings` completely (defaults for whatever the file leaves out or
-// gets wrong) and, unless `silent`, prints the settings report. Returns 1
-// when the file was read, 0 when it cannot be opened ("Error: %s not found"
-// on standard error, also when silent).
-int load_monitor_settings(MonitorSettings* settings, int silent);
+// gets wrong) and prints the settings report as a console note. Returns
+// false when the file cannot be opened ("Error: %s not found" on standard
+// error, also when silent).
+bool load_monitor_settings(MonitorSettings* settings);

@@ -3,6 +3,7 @@
 // password and the token are written back into the file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -13,41 +14,67 @@ constexpr const char* kNotifyTempFile = "cpufiletemp.txt";
 constexpr const char* kDefaultTelegramApi = "https://api.telegram.org";
 constexpr std::int32_t kDefaultSendTimeout = 120;
 
+constexpr std::size_t kAccountTextCap = 200;    // server, email, from, telegram_api
+constexpr std::size_t kRecipientListCap = 800;  // to, iamalive
+constexpr std::size_t kPasswordCap = 128;
+constexpr std::size_t kTelegramKeyCap = 256;     // token, chat_id
+
 struct NotifySettings {
-    std::int32_t email_enabled;      // server, email, password and to all set
-    std::int32_t heartbeat_enabled;  // the iamalive list holds an at sign
-    FixedText<200> server;
-    FixedText<200> email;
-    FixedText<128> password;  // always plain in memory
-    FixedText<200> from;
-    FixedText<800> to;
-    FixedText<800> iamalive;
-    std::int32_t telegram_enabled;  // token and chat_id both set
-    FixedText<256> token;           // always plain in memory
-    FixedText<256> chat_id;
-    FixedText<200> telegram_api;  // Bot API base address, "https://api.telegram.org" unless set
+    bool email_enabled;      // server, email, password and to all set
+    bool heartbeat_enabled;  // the iamalive list holds an at sign
+    FixedText<kAccountTextCap> server;
+    FixedText<kAccountTextCap> email;
+    FixedText<kPasswordCap> password;  // always plain in memory
+    FixedText<kAccountTextCap> from;
+    FixedText<kRecipientListCap> to;
+    FixedText<kRecipientListCap> iamalive;
+    bool telegram_enabled;  // token and chat_id both set
+    FixedText<kTelegramKeyCap> token;           // always plain in memory
+    FixedText<kTelegramKeyCap> chat_id;
+    FixedText<kAccountTextCap> telegram_api;  // Bot API base address, "https://api.telegram.org" unless set
     std::int32_t sendtimeout;     // seconds a notification command may run, 120 unless set
 };
 static_assert(std::is_trivially_copyable_v<NotifySettings>);
 
+// The keys of the notification settings file, read by the loader and by
+// "-check" alike.
+enum class NotifyKey {
+    none, server, email, password, from, to, iamalive, token, chat_id, telegram_api, sendtimeout,
+};
+constexpr std::size_t kNotifyKeyCount = 11;  // none included
+struct NotifyKeyName {
+    const char* key;
+    NotifyKey id;
+};
+inline constexpr NotifyKeyName kNotifyKeyNames[] = {
+    {"server", NotifyKey::server},   {"email", NotifyKey::email},
+    {"password", NotifyKey::password}, {"from", NotifyKey::from},
+    {"to", NotifyKey::to},           {"iamalive", NotifyKey::iamalive},
+    {"token", NotifyKey::token},     {"chat_id", NotifyKey::chat_id},
+    {"telegram_api", NotifyKey::telegram_api}, {"sendtimeout", NotifyKey::sendtimeout},
+};
+
+// The key `key` names; none for one the file does not use.
+NotifyKey notify_key_of(const char* key);
+
 // Fills `settings` (cleared first), rewrites a non-empty password and token
-// in scrambled form and, unless `silent`, prints which channels are enabled.
-// Returns 1 when e-mail or Telegram is usable, else 0.
-int load_notify_settings(NotifySettings* settings, int silent);
+// in scrambled form and prints which channels are enabled as console notes.
+// Returns true when e-mail or Telegram is usable.
+bool load_notify_settings(NotifySettings* settings);
 
 // Capacity of a scrambled form: "encry(" + up to 510 hex digits + ")".
 constexpr std::size_t kScrambledCap = 512;
 
-// The plain secret of a value as read from the file. Returns 1 for a plain
-// value or a valid scrambled one, 0 (and empty `out`) for a value that has
-// the scrambled form but is not valid.
-int unscramble_secret(const char* text, char* out, std::size_t capacity);
+// The plain secret of a value as read from the file. Returns true for a
+// plain value or a valid scrambled one, false (and empty `out`) for a value
+// that has the scrambled form but is not valid.
+bool unscramble_secret(const char* text, TextBuffer out);
 
 // "encry(" + upper-case hex of the first 255 bytes XOR the key + ")", cut to
 // 511 characters.
 void scramble_secret(const char* plain, TextBuffer out);
 
 // Replaces the first active line of `key` in the settings file by
-// `key : "<scrambled plain>"`, atomically. Returns 1 when the file was
-// replaced, 0 otherwise (the file then stays as it was).
-int rewrite_secret_line(const char* key, const char* plain);
+// `key : "<scrambled plain>"`, atomically. Returns true when the file was
+// replaced (otherwise the file stays as it was).
+bool rewrite_secret_line(const char* key, const char* plain);

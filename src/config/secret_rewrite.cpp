@@ -13,17 +13,17 @@ constexpr std::size_t kRewriteLineCap = 4096;
 
 }  // namespace
 
-int rewrite_secret_line(const char* key, const char* plain) {
+bool rewrite_secret_line(const char* key, const char* plain) {
     std::FILE* in = std::fopen(kNotifySettingsFile, "rb");
-    if (in == nullptr) return 0;
+    if (in == nullptr) return false;
     if (key == nullptr || plain == nullptr || plain[0] == '\0') {
         std::fclose(in);
-        return 0;
+        return false;
     }
     std::FILE* temp = std::fopen(kNotifyTempFile, "wb");
     if (temp == nullptr) {
         std::fclose(in);
-        return 0;
+        return false;
     }
 
     FixedText<kScrambledCap> scrambled;
@@ -32,13 +32,13 @@ int rewrite_secret_line(const char* key, const char* plain) {
     FixedText<kRewriteLineCap> line;
     ConfigKey line_key;
     ConfigValue line_value;
-    int disabled = 0;
+    bool disabled = false;
     bool replaced = false;
     bool written = true;
     std::size_t length = 0;
     while ((length = read_config_line(in, line.out())) > 0) {
-        if (!replaced && parse_config_line(line.c_str(), &line_key, &line_value, &disabled) == 1 &&
-            disabled == 0 && std::strcmp(line_key.c_str(), key) == 0) {
+        if (!replaced && parse_config_line(line.c_str(), &line_key, &line_value, &disabled) &&
+            !disabled && std::strcmp(line_key.c_str(), key) == 0) {
             written = std::fprintf(temp, "%s : \"%s\"\n", key, scrambled.c_str()) > 0 && written;
             replaced = true;
         } else {
@@ -54,7 +54,7 @@ int rewrite_secret_line(const char* key, const char* plain) {
     // the settings file is replaced in one step, and only by a complete copy
     if (!read_ok || !written || !plat::replace_file(kNotifyTempFile, kNotifySettingsFile)) {
         (void)plat::delete_file(kNotifyTempFile);
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }

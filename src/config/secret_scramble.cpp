@@ -26,18 +26,18 @@ unsigned char key_byte(std::size_t i) { return static_cast<unsigned char>(kScram
 
 }  // namespace
 
-int unscramble_secret(const char* text, char* out, std::size_t capacity) {
-    TextBuffer result{out, capacity};
+bool unscramble_secret(const char* text, TextBuffer out) {
+    const TextBuffer result = out;
     text_copy(result, "");
-    if (text == nullptr) return 0;
+    if (text == nullptr) return false;
     const std::size_t length = std::strlen(text);
     const bool scrambled = length >= 8 && std::strncmp(text, kPrefix, kPrefixLength) == 0 && text[length - 1] == ')';
     if (!scrambled) {
         text_copy(result, text);
-        return 1;
+        return true;
     }
     const std::size_t digits = length - kPrefixLength - 1;
-    if (digits > kMaxHexDigits || digits % 2 != 0) return 0;
+    if (digits > kMaxHexDigits || digits % 2 != 0) return false;
 
     char plain[kMaxSecretBytes + 1] = {};
     const char* hex = text + kPrefixLength;
@@ -45,12 +45,12 @@ int unscramble_secret(const char* text, char* out, std::size_t capacity) {
     for (std::size_t i = 0; i < bytes; ++i) {
         const int high = hex_value(hex[2 * i]);
         const int low = hex_value(hex[2 * i + 1]);
-        if (high < 0 || low < 0) return 0;
+        if (high < 0 || low < 0) return false;
         plain[i] = static_cast<char>(static_cast<unsigned>(high * 16 + low) ^ key_byte(i));
     }
     // a secret byte of 0 ends the text there, as it would in the file
     text_copy_n(result, plain, bytes);
-    return 1;
+    return true;
 }
 
 void scramble_secret(const char* plain, TextBuffer out) {

@@ -1,7 +1,7 @@
 #include "control/background.h"
 
-#include "control/console.h"
 #include "control/pid_file.h"
+#include "output/console.h"
 #include "platform/platform.h"
 
 namespace {

@@ -3,13 +3,18 @@
 #include <cstring>
 
 #include "control/background.h"
-#include "control/banner.h"
-#include "config/config_check.h"
-#include "control/console.h"
-#include "control/monitor_run.h"
-#include "control/silent_mode.h"
-#include "notify/notification_test.h"
+#include "control/config_check.h"
+#include "control/monitor_start.h"
+#include "control/self_test_command.h"
+#include "output/banner.h"
+#include "output/console.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
+
+// the project's version, handed in by the build from its one definition
+#ifndef LOADHAWK_VERSION
+#error "LOADHAWK_VERSION is not defined"
+#endif
 
 ArgumentScan scan_arguments(int argc, const char* const* argv) {
     ArgumentScan scan{Command::monitor_run, false};
@@ -20,7 +25,7 @@ ArgumentScan scan_arguments(int argc, const char* const* argv) {
     static constexpr Switch kCommands[] = {
         {"-start", Command::start}, {"-stop", Command::stop},   {"-status", Command::status},
         {"-check", Command::check}, {"-test", Command::test},   {"-h", Command::help},
-        {"--help", Command::help},
+        {"--help", Command::help},  {"-v", Command::version}, {"--version", Command::version},
     };
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -43,6 +48,7 @@ void print_usage(const char* program) {
     const char* p = program != nullptr ? program : "loadhawk";
     print_banner();
     console_out("Usage:\n");
+    console_out("  %s\n", p);
     console_out("  %s -start\n", p);
     console_out("  %s -stop\n", p);
     console_out("  %s -status\n", p);
@@ -50,7 +56,9 @@ void print_usage(const char* program) {
     console_out("  %s -test\n", p);
     console_out("  %s -s\n", p);
     console_out("  %s -h | --help\n", p);
+    console_out("  %s -v | --version\n", p);
     console_out("\nOptions:\n");
+    console_out("  (no command)  Run the monitor in the foreground\n");
     console_out("  -start        Start in background mode\n");
     console_out("  -stop         Stop running instance\n");
     console_out("  -status       Show running status\n");
@@ -58,6 +66,7 @@ void print_usage(const char* program) {
     console_out("  -test         Send test email / Telegram alert\n");
     console_out("  -s            Silent mode\n");
     console_out("  -h, --help    Show this help\n");
+    console_out("  -v, --version Show the version\n");
 }
 
 int run_program(int argc, const char* const* argv) {
@@ -73,6 +82,9 @@ int run_program(int argc, const char* const* argv) {
         case Command::help:
             print_usage(argc > 0 ? argv[0] : nullptr);
             return 0;
+        case Command::version:
+            console_out("loadhawk %s\n", LOADHAWK_VERSION);
+            return 0;
         case Command::check:
             return run_config_check();
         case Command::start:
@@ -82,9 +94,9 @@ int run_program(int argc, const char* const* argv) {
         case Command::status:
             return run_background_status();
         case Command::test:
-            return run_notification_test();
+            return run_self_test_command();
         case Command::monitor_run:
             break;
     }
-    return run_monitor(start.day);
+    return start_monitoring(start.day);
 }

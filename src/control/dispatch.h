@@ -2,7 +2,7 @@
 // turn its outcome into the process exit code.
 #pragma once
 
-enum class Command { monitor_run, start, stop, status, check, test, help };
+enum class Command { monitor_run, start, stop, status, check, test, help, version };
 
 struct ArgumentScan {
     Command command;

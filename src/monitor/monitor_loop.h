@@ -12,29 +12,27 @@
 
 // What the monitor run keeps from cycle to cycle besides the previous CPU
 // reading. All monitors start quiet; nothing of it survives a restart.
-struct MonitorRun {
-    MonitorState cpu_high;
-    MonitorState cpu_low;
-    MonitorState mem_high;
-    MonitorState mem_low;
-    std::int32_t remembered_day;  // day of the month the heartbeat last saw
+struct StateBetweenCycles {
+    MonitorState monitors[kMonitorCount];  // in the order of kMonitors
+    std::int32_t remembered_day;           // day of the month the heartbeat last saw
+    MonitorState& of(MonitorKind kind) { return monitors[static_cast<std::size_t>(kind)]; }
 };
-static_assert(std::is_trivially_copyable_v<MonitorRun>);
+static_assert(std::is_trivially_copyable_v<StateBetweenCycles>);
 
 // The four monitors of one cycle: CPU HIGH, CPU LOW, MEM HIGH, MEM LOW.
-void run_monitors(const Sample* sample, const MonitorSettings* monitor_settings,
-                  const NotifySettings* notify_settings, MonitorRun* run);
+void evaluate_all_monitors(const Sample& sample, const MonitorSettings& monitor_settings,
+                           const NotifySettings& notify_settings, StateBetweenCycles* state);
 
 // One cycle after its sample is taken: CPU HIGH, CPU LOW, MEM HIGH and
-// MEM LOW in this order, the heartbeat check, then the wait line unless
-// silent. Does not sleep.
-void run_monitor_cycle(const Sample* sample, const MonitorSettings* monitor_settings,
-                       const NotifySettings* notify_settings, MonitorRun* run);
+// MEM LOW in this order, the heartbeat check, then the wait line as a
+// console note. Does not sleep.
+void finish_sampled_cycle(const Sample& sample, const MonitorSettings& monitor_settings,
+                          const NotifySettings& notify_settings, StateBetweenCycles* state);
 
 // The monitor run's cycle, without end: sample_system (which pauses one
-// second first), run_monitor_cycle, then interval - 1 one-second sleeps.
+// second first), finish_sampled_cycle, then interval - 1 one-second sleeps.
 // `previous` is the first CPU reading, replaced as the cycles go on;
 // `remembered_day` is the day of the month of the start time.
-[[noreturn]] void run_monitor_loop(const MonitorSettings* monitor_settings,
-                                   const NotifySettings* notify_settings, CpuReading* previous,
-                                   std::int32_t remembered_day);
+[[noreturn]] void cycle_forever(const MonitorSettings& monitor_settings,
+                                const NotifySettings& notify_settings, CpuReading* previous,
+                                std::int32_t remembered_day);

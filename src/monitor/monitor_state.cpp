@@ -6,11 +6,11 @@ MonitorStep step_monitor_state(MonitorState* state, bool holds, std::int32_t cou
         // never beyond `count`, which is at most INT32_MAX: no overflow
         state->consecutive += 1;
         step.consecutive = state->consecutive;
-        step.already_alerted = state->alerted != 0;
+        step.already_alerted = state->alerted;
         if (state->consecutive >= count) {
-            if (state->alerted == 0) {
+            if (!state->alerted) {
                 step.notice = StepNotice::alert;
-                state->alerted = 1;
+                state->alerted = true;
             }
             state->consecutive = 0;
         }
@@ -18,9 +18,9 @@ MonitorStep step_monitor_state(MonitorState* state, bool holds, std::int32_t cou
     }
     step.consecutive = state->consecutive;
     state->consecutive = 0;
-    if (state->alerted != 0) {
+    if (state->alerted) {
         step.notice = StepNotice::recovery;
-        state->alerted = 0;
+        state->alerted = false;
     }
     return step;
 }

@@ -7,7 +7,7 @@
 // All zero at start; lives for the whole run and is never stored.
 struct MonitorState {
     std::int32_t consecutive;  // cycles in a row in which the condition held
-    std::int32_t alerted;      // 1: an alert went out and no recovery notice yet
+    bool alerted;              // an alert went out and no recovery notice yet
 };
 static_assert(std::is_trivially_copyable_v<MonitorState>);
 

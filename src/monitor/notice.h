@@ -10,9 +10,6 @@
 #include "sampling/sample.h"
 #include "text/fixed_text.h"
 
-// The four monitors, in the order in which they run every cycle.
-enum class MonitorKind { cpu_high, cpu_low, mem_high, mem_low };
-
 enum class NoticeEvent { alert, recovery };
 
 constexpr std::size_t kNoticeSubjectCap = 256;
@@ -31,14 +28,14 @@ static_assert(std::is_trivially_copyable_v<NoticeTexts>);
 // timestamp of `sample`, the host label and the monitor's threshold and
 // configured count. CPU notices carry the CPU-time list, MEM notices the
 // memory list.
-void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample* sample,
-                        const MonitorSettings* monitor_settings, NoticeTexts* texts);
+void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sample,
+                        const MonitorSettings& monitor_settings, NoticeTexts* texts);
 
 // Hands one notice's texts to the senders: the e-mail to `recipients` when
 // e-mail is enabled, then the Telegram text when Telegram is enabled and the
 // text is not empty. Each sender waits for its curl; the outcomes are not
-// looked at. The senders write to the console unless in silent mode.
-void send_over_channels(const NotifySettings* notify_settings, const char* recipients,
+// looked at. The senders write console notes.
+void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
                         const char* subject, const char* email_body, const char* telegram_text);
 
 // Builds the notice, logs "***Alert sending :<subject>", then sends the
@@ -46,6 +43,6 @@ void send_over_channels(const NotifySettings* notify_settings, const char* recip
 // (when Telegram is enabled), in this order. Every notice is logged, whether
 // or not a channel is enabled; the senders' outcome is not looked at and
 // never changes the monitor's state.
-void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample* sample,
-                         const MonitorSettings* monitor_settings,
-                         const NotifySettings* notify_settings);
+void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& sample,
+                         const MonitorSettings& monitor_settings,
+                         const NotifySettings& notify_settings);

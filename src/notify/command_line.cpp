@@ -4,20 +4,6 @@
 
 namespace {
 
-constexpr const char* kServerReason =
-    "holds a character other than letters, digits, blanks and : / . - _ @ [ ] + = , ~";
-constexpr const char* kCmdReason =
-    "holds a double quote or a control character, which cmd.exe cannot pass on safely";
-constexpr const char* kApiSchemeReason = "must begin with http:// or https://";
-
-bool is_ascii_alnum(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
-bool is_ascii_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Writes into a text from its current end, one byte at a time, stopping
 // silently where the buffer is full.
 class TextWriter {
@@ -41,55 +27,7 @@ private:
     std::size_t length_;
 };
 
-bool starts_with_ignoring_case(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        char c = *text;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != *prefix) return false;
-    }
-    return true;
-}
-
 }  // namespace
-
-const char* server_value_problem(const char* server) {
-    if (server == nullptr) return nullptr;
-    for (const char* p = server; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (is_ascii_alnum(c) || std::strchr(" :/.-_@[]+=,~", c) != nullptr) continue;
-        return kServerReason;
-    }
-    return nullptr;
-}
-
-const char* quoted_value_problem(const char* value, plat::Interpreter kind) {
-    // /bin/sh passes every byte once \ " $ ` are escaped
-    if (value == nullptr || kind != plat::Interpreter::cmd) return nullptr;
-    for (const char* p = value; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '"' || c < 0x20) return kCmdReason;
-    }
-    return nullptr;
-}
-
-const char* recipient_list_problem(const char* recipients, plat::Interpreter kind) {
-    if (recipients == nullptr) return nullptr;
-    FixedText<kRecipientWorkCap> work;
-    work.assign(recipients);
-    char* cursor = work.buf;
-    while (const char* address = next_recipient(&cursor)) {
-        if (const char* reason = quoted_value_problem(address, kind)) return reason;
-    }
-    return nullptr;
-}
-
-const char* telegram_api_problem(const char* base, plat::Interpreter kind) {
-    if (base == nullptr) return nullptr;
-    if (!starts_with_ignoring_case(base, "http://") && !starts_with_ignoring_case(base, "https://")) {
-        return kApiSchemeReason;
-    }
-    return quoted_value_problem(base, kind);
-}
 
 bool append_quoted_argument(TextBuffer out, const char* value, plat::Interpreter kind) {
     if (quoted_value_problem(value, kind) != nullptr) return false;
@@ -163,26 +101,4 @@ std::uint32_t send_timeout_of(const NotifySettings& settings) {
     const std::int32_t seconds =
         settings.sendtimeout > 0 ? settings.sendtimeout : kDefaultSendTimeout;
     return static_cast<std::uint32_t>(seconds);
-}
-
-char* next_recipient(char** cursor) {
-    char* p = *cursor;
-    for (;;) {
-        // a run of commas is one separator; commas at either end yield nothing
-        while (*p == ',') ++p;
-        if (*p == '\0') {
-            *cursor = p;
-            return nullptr;
-        }
-        char* piece = p;
-        while (*p != '\0' && *p != ',') ++p;
-        if (*p == ',') *p++ = '\0';
-        while (is_ascii_space(*piece)) ++piece;
-        if (*piece == '\0') continue;
-        // trailing white space is overwritten with terminators, end backwards
-        char* end = piece + std::strlen(piece);
-        while (end > piece && is_ascii_space(end[-1])) *--end = '\0';
-        *cursor = p;
-        return piece;
-    }
 }

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "control/console.h"
-#include "control/event_log.h"
 #include "notify/shell_command.h"
+#include "output/console.h"
+#include "output/event_log.h"
 
 namespace {
 
@@ -47,8 +47,8 @@ void put_crlf(std::FILE* file, const char* text) {
     }
 }
 
-void report_not_sent(const char* key, const char* reason, int silent) {
-    if (silent == 0) console_out("Email not sent: %s %s\n", key, reason);
+void report_not_sent(const char* key, const char* reason) {
+    console_note("Email not sent: %s %s\n", key, reason);
     log_event("Email not sent: %s %s\n", key, reason);
 }
 
@@ -97,11 +97,11 @@ void build_mail_command(const NotifySettings* settings, const char* recipients, 
     build_mail_command_for(*settings, recipients, out, plat::interpreter());
 }
 
-int write_mail_message(const char* path, const char* from, const char* recipients,
+bool write_mail_message(const char* path, const char* from, const char* recipients,
                        const char* subject, const char* body) {
     // binary mode with the line ends written out: CRLF on every platform
     std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return 0;
+    if (file == nullptr) return false;
     put_crlf(file, "From: ");
     put_crlf(file, from);
     put_crlf(file, "\nTo: ");
@@ -112,36 +112,36 @@ int write_mail_message(const char* path, const char* from, const char* recipient
     put_crlf(file, body);
     put_crlf(file, "\n");
     const bool written = std::ferror(file) == 0;
-    return (std::fclose(file) == 0 && written) ? 1 : 0;
+    return std::fclose(file) == 0 && written;
 }
 
-int send_email(const NotifySettings* settings, const char* recipients, const char* subject,
-               const char* body, int silent) {
-    if (settings == nullptr || settings->email_enabled == 0 || recipients == nullptr ||
+bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
+                const char* body) {
+    if (settings == nullptr || !settings->email_enabled || recipients == nullptr ||
         recipients[0] == '\0') {
-        return 0;
+        return false;
     }
     FixedText<kMailCommandCap> command;
     const SettingProblem problem =
         build_mail_command_for(*settings, recipients, command.out(), plat::interpreter());
 
-    if (silent == 0) console_out("Sending email alert ...\n");
+    console_note("Sending email alert ...\n");
     log_event("Send email to %s\n", recipients);
     if (problem.found()) {
-        report_not_sent(problem.key, problem.reason, silent);
-        return 0;
+        report_not_sent(problem.key, problem.reason);
+        return false;
     }
 
     const std::uint32_t timeout = send_timeout_of(*settings);
     MailLockHold hold(timeout + kMailLockGraceSeconds);
     if (!hold.usable()) {
-        report_not_sent("mail lock", "is held by another loadhawk in this directory", silent);
-        return 0;
+        report_not_sent("mail lock", "is held by another loadhawk in this directory");
+        return false;
     }
     // a file that cannot be written is not reported: curl's exit code tells
     (void)write_mail_message(kMailMessageFile, settings->from.c_str(), recipients, subject, body);
     const int rc = run_shell_command(command.c_str(), timeout);
-    if (silent == 0) console_out("Email command rc=%d\n", rc);
+    console_note("Email command rc=%d\n", rc);
     (void)plat::delete_file(kMailMessageFile);
-    return rc == 0 ? 1 : 0;
+    return rc == 0;
 }

@@ -32,11 +32,11 @@ bool append_mail_recipients(TextBuffer out, const char* recipients, plat::Interp
 // Writes the message file: "From: %s\n", "To: %s\n", "Subject: %s\n",
 // "Content-Type: text/plain; charset=UTF-8\n\n", "%s\n", every line feed
 // stored as carriage return and line feed. Absent texts write nothing.
-// Returns 1 when the file was written.
-int write_mail_message(const char* path, const char* from, const char* recipients,
+// Returns true when the file was written.
+bool write_mail_message(const char* path, const char* from, const char* recipients,
                        const char* subject, const char* body);
 
-// Sends one message to `recipients`. Returns 1 when curl ended with exit
-// code 0, else 0. `silent` nonzero keeps the console quiet.
-int send_email(const NotifySettings* settings, const char* recipients, const char* subject,
-               const char* body, int silent);
+// Sends one message to `recipients`, its progress as console notes. Returns
+// true when curl ended with exit code 0.
+bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
+                const char* body);

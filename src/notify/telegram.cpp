@@ -1,8 +1,8 @@
 #include "notify/telegram.h"
 
-#include "control/console.h"
-#include "control/event_log.h"
 #include "notify/shell_command.h"
+#include "output/console.h"
+#include "output/event_log.h"
 
 namespace {
 
@@ -68,22 +68,22 @@ SettingProblem build_telegram_command(const NotifySettings& settings, const char
     return {nullptr, nullptr};
 }
 
-int send_telegram(const NotifySettings* settings, const char* text, int silent) {
-    if (settings == nullptr || settings->telegram_enabled == 0 || text == nullptr ||
+bool send_telegram(const NotifySettings* settings, const char* text) {
+    if (settings == nullptr || !settings->telegram_enabled || text == nullptr ||
         text[0] == '\0') {
-        return 0;
+        return false;
     }
     FixedText<kTelegramCommandCap> command;
     const SettingProblem problem = build_telegram_command(*settings, text, command.out(),
                                                           plat::interpreter(), plat::null_device());
-    if (silent == 0) console_out("Sending Telegram alert ...\n");
+    console_note("Sending Telegram alert ...\n");
     log_event("Send Telegram alert to chat_id %s\n", settings->chat_id.c_str());
     if (problem.found()) {
-        if (silent == 0) console_out("Telegram not sent: %s %s\n", problem.key, problem.reason);
+        console_note("Telegram not sent: %s %s\n", problem.key, problem.reason);
         log_event("Telegram not sent: %s %s\n", problem.key, problem.reason);
-        return 0;
+        return false;
     }
     const int rc = run_shell_command(command.c_str(), send_timeout_of(*settings));
-    if (silent == 0) console_out("Telegram command rc=%d\n", rc);
-    return rc == 0 ? 1 : 0;
+    console_note("Telegram command rc=%d\n", rc);
+    return rc == 0;
 }

@@ -31,6 +31,6 @@ SettingProblem build_telegram_command(const NotifySettings& settings, const char
                                       TextBuffer out, plat::Interpreter kind,
                                       const char* null_device);
 
-// Sends `text` to the configured chat. Returns 1 when curl ended with exit
-// code 0, else 0. `silent` nonzero keeps the console quiet.
-int send_telegram(const NotifySettings* settings, const char* text, int silent);
+// Sends `text` to the configured chat, its progress as console notes.
+// Returns true when curl ended with exit code 0.
+bool send_telegram(const NotifySettings* settings, const char* text);

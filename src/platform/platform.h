@@ -75,6 +75,22 @@ struct ProcessWalk {
     alignas(16) unsigned char state[kProcessWalkStateCap];
 };
 
+// What every backend's process_walk_begin does first: a walk with nothing
+// opened and nothing read yet.
+inline void reset_process_walk(ProcessWalk* walk, ProcessMeasure measure) {
+    walk->handle = nullptr;
+    walk->measure = measure;
+    walk->started = false;
+}
+// What every backend's process_walk_next does first: an entry of pid 0,
+// empty name and zero measures, which is what the caller sees at the end.
+inline void clear_process_entry(ProcessEntry* out) {
+    out->pid = 0;
+    out->name[0] = '\0';
+    out->working_set = 0;
+    out->cpu_time = 0;
+}
+
 [[nodiscard]] bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure);
 // The next process, in list order, whose measure could be read. A process
 // that cannot be opened or read (protected, another user's, already gone) is

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "output/event_log.h"
+#include "platform/platform.h"
 #include "text/fixed_text.h"
 
 // One system-times reading; 100-ns units, kernel time includes idle time.
@@ -16,7 +18,7 @@ struct CpuReading {
 
 struct TopEntry {
     std::int32_t pid;  // 0 or less: an empty row
-    FixedText<260> name;
+    FixedText<plat::kImageNameCap> name;
     std::uint64_t working_set;  // bytes; memory list only
     double value;  // percent of physical memory, or CPU seconds
 };
@@ -40,7 +42,7 @@ struct Sample {
     TopList cpu_top;
     FixedText<kTopTextCap> mem_top_text;
     FixedText<kTopTextCap> cpu_top_text;
-    FixedText<50> timestamp;
+    FixedText<kTimestampCap> timestamp;
 };
 
 static_assert(std::is_trivially_copyable_v<TopEntry>);

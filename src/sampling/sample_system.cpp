@@ -1,7 +1,6 @@
 #include "sampling/sample_system.h"
 
-#include "control/event_log.h"
-#include "control/silent_mode.h"
+#include "output/event_log.h"
 #include "platform/platform.h"
 #include "sampling/collect_top.h"
 #include "sampling/cpu_usage.h"
@@ -40,5 +39,5 @@ void measure_system(CpuReading* previous, Sample* sample) {
     render_top_list(sample->cpu_top, TopKind::cpu_time, sample->cpu_top_text.out());
     format_timestamp(sample->timestamp.out());
 
-    if (!silent_mode()) print_cycle_report(*sample);
+    print_cycle_report(*sample);
 }

@@ -45,11 +45,11 @@ TEST(ConfigLine, GrammarTable) {
         SCOPED_TRACE(row.line);
         ConfigKey key;
         ConfigValue value;
-        int disabled = -1;
-        EXPECT_EQ(parse_config_line(row.line, &key, &value, &disabled), row.result);
+        bool disabled = row.disabled == 0;  // the opposite of what must come out
+        EXPECT_EQ(parse_config_line(row.line, &key, &value, &disabled), row.result != 0);
         EXPECT_STREQ(key.c_str(), row.key);
         EXPECT_STREQ(value.c_str(), row.value);
-        EXPECT_EQ(disabled, row.disabled);
+        EXPECT_EQ(disabled, row.disabled != 0);
     }
 }
 
@@ -58,14 +58,14 @@ TEST(ConfigLine, AbsentArgumentsAndOptionalFlag) {
     ConfigValue value;
     key.assign("stale");
     value.assign("stale");
-    int disabled = 7;
-    EXPECT_EQ(parse_config_line(nullptr, &key, &value, &disabled), 0);
+    bool disabled = true;
+    EXPECT_FALSE(parse_config_line(nullptr, &key, &value, &disabled));
     EXPECT_TRUE(key.empty());
     EXPECT_TRUE(value.empty());
-    EXPECT_EQ(disabled, 0);
-    EXPECT_EQ(parse_config_line("a : \"b\"", nullptr, &value, nullptr), 0);
-    EXPECT_EQ(parse_config_line("a : \"b\"", &key, nullptr, nullptr), 0);
-    EXPECT_EQ(parse_config_line("*a : \"b\"", &key, &value, nullptr), 1);
+    EXPECT_FALSE(disabled);
+    EXPECT_FALSE(parse_config_line("a : \"b\"", nullptr, &value, nullptr));
+    EXPECT_FALSE(parse_config_line("a : \"b\"", &key, nullptr, nullptr));
+    EXPECT_TRUE(parse_config_line("*a : \"b\"", &key, &value, nullptr));
     EXPECT_STREQ(key.c_str(), "a");
 }
 

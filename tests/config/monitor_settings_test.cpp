@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "control/silent_mode.h"
+#include "output/silent_mode.h"
 #include "support/test_support.h"
 
 using MonitorSettingsFile = InTempDir;
@@ -42,14 +42,21 @@ Expect with(Expect e, void (*change)(Expect&)) {
     return e;
 }
 
+// Loads with silent mode on, as the background monitor does.
+bool load_quietly(MonitorSettings* settings) {
+    const SilentMode silent(true);
+    return load_monitor_settings(settings);
+}
+
 }  // namespace
 
 TEST_F(MonitorSettingsFile, MissingFileKeepsDefaultsAndComplainsEvenWhenSilent) {
     for (int silent : {0, 1}) {
+        const SilentMode mode(silent != 0);
         ConsoleCapture console;
         MonitorSettings s;
         s.interval = 999;
-        EXPECT_EQ(load_monitor_settings(&s, silent), 0);
+        EXPECT_EQ(load_monitor_settings(&s), 0);
         expect_settings(s, kDefaults);
         EXPECT_EQ(console.err(), "Error: loadhawk_setup.txt not found\n");
         EXPECT_EQ(console.out(), "");
@@ -100,7 +107,7 @@ TEST_F(MonitorSettingsFile, KeysAliasesDisabledLinesAndRepairs) {
         write_file(kMonitorSettingsFile, row.file);
         ConsoleCapture console;
         MonitorSettings s;
-        EXPECT_EQ(load_monitor_settings(&s, 1), 1);
+        EXPECT_EQ(load_quietly(&s), 1);
         expect_settings(s, row.expected);
         EXPECT_EQ(console.out(), "");
         EXPECT_EQ(console.err(), "");
@@ -110,7 +117,7 @@ TEST_F(MonitorSettingsFile, KeysAliasesDisabledLinesAndRepairs) {
 TEST_F(MonitorSettingsFile, HostLabelIsCutTo99Characters) {
     write_file(kMonitorSettingsFile, "hostid : \"" + std::string(150, 'h') + "\"\n");
     MonitorSettings s;
-    ASSERT_EQ(load_monitor_settings(&s, 1), 1);
+    ASSERT_EQ(load_quietly(&s), 1);
     EXPECT_EQ(std::string(s.hostid.c_str()), std::string(99, 'h'));
 }
 
@@ -119,7 +126,7 @@ TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOff) {
                "hostid : \"web-01\"\ninterval : \"30\"\n*cpulowthreshold : \"5\"\nmemhighnum : \"2\"\n");
     ConsoleCapture console;
     MonitorSettings s;
-    ASSERT_EQ(load_monitor_settings(&s, 0), 1);
+    ASSERT_EQ(load_monitor_settings(&s), 1);
     EXPECT_EQ(console.out(),
               "Your setting ...\n"
               "hostid : web-01\n"
@@ -146,7 +153,7 @@ TEST_F(MonitorSettingsFile, HostileBytesNeitherCrashNorLeak) {
     file += "memhighnum : \"3\"\rcpuhighthreshold : \"91\"\r";
     write_file(kMonitorSettingsFile, file);
     MonitorSettings s;
-    ASSERT_EQ(load_monitor_settings(&s, 1), 1);
+    ASSERT_EQ(load_quietly(&s), 1);
     // the last piece of the long line is a line of its own
     EXPECT_EQ(s.interval, 7);
     EXPECT_STREQ(s.hostid.c_str(), "NoHostName");  // "a<NUL>b" has no closing quote as text

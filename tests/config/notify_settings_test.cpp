@@ -15,15 +15,22 @@ const char kEmailOnly[] =
     "email : \"bot@example.com\"\n"
     "password : \"pass123456\"\n"
     "to : \"ops@example.com\"\n";
+
+// Loads with silent mode on, as the background monitor does.
+bool load_quietly(NotifySettings* settings) {
+    const SilentMode silent(true);
+    return load_notify_settings(settings);
+}
 }  // namespace
 
 TEST_F(NotifySettingsFile, MissingFileSwitchesEverythingOff) {
     for (int silent : {0, 1}) {
+        const SilentMode mode(silent != 0);
         ConsoleCapture console;
         NotifySettings s;
         s.email_enabled = 1;
         s.server.assign("stale");
-        EXPECT_EQ(load_notify_settings(&s, silent), 0);
+        EXPECT_EQ(load_notify_settings(&s), 0);
         EXPECT_EQ(s.email_enabled, 0);
         EXPECT_EQ(s.telegram_enabled, 0);
         EXPECT_EQ(s.heartbeat_enabled, 0);
@@ -36,7 +43,7 @@ TEST_F(NotifySettingsFile, EmailOnlyScramblesThePasswordAndDefaultsTheSender) {
     write_file(kNotifySettingsFile, kEmailOnly);
     ConsoleCapture console;
     NotifySettings s;
-    EXPECT_EQ(load_notify_settings(&s, 0), 1);
+    EXPECT_EQ(load_notify_settings(&s), 1);
     EXPECT_EQ(console.out(), "Email enabled: yes\nTelegram enabled: no\n");
     EXPECT_EQ(s.email_enabled, 1);
     EXPECT_EQ(s.telegram_enabled, 0);
@@ -54,7 +61,7 @@ TEST_F(NotifySettingsFile, EmailOnlyScramblesThePasswordAndDefaultsTheSender) {
     // the next load reads the same password back and leaves the file as it is
     const std::string once = read_file(kNotifySettingsFile);
     NotifySettings again;
-    EXPECT_EQ(load_notify_settings(&again, 1), 1);
+    EXPECT_EQ(load_quietly(&again), 1);
     EXPECT_STREQ(again.password.c_str(), "pass123456");
     EXPECT_EQ(read_file(kNotifySettingsFile), once);
 }
@@ -80,7 +87,7 @@ TEST_F(NotifySettingsFile, ChannelsAndHeartbeatFlags) {
         SCOPED_TRACE(row.file);
         write_file(kNotifySettingsFile, row.file);
         NotifySettings s;
-        EXPECT_EQ(load_notify_settings(&s, 1), row.result);
+        EXPECT_EQ(load_quietly(&s), row.result);
         EXPECT_EQ(s.email_enabled, row.email);
         EXPECT_EQ(s.telegram_enabled, row.telegram);
         EXPECT_EQ(s.heartbeat_enabled, row.heartbeat);
@@ -91,12 +98,12 @@ TEST_F(NotifySettingsFile, OptionalKeysAndTheirRepairs) {
     write_file(kNotifySettingsFile,
                "telegram_api : \"http://127.0.0.1:8081\"\nsendtimeout : \"5\"\nfrom : \"me@x\"\nemail : \"e@x\"\n");
     NotifySettings s;
-    load_notify_settings(&s, 1);
+    load_quietly(&s);
     EXPECT_STREQ(s.telegram_api.c_str(), "http://127.0.0.1:8081");
     EXPECT_EQ(s.sendtimeout, 5);
     EXPECT_STREQ(s.from.c_str(), "me@x");
     write_file(kNotifySettingsFile, "telegram_api : \"\"\nsendtimeout : \"-1\"\n");
-    load_notify_settings(&s, 1);
+    load_quietly(&s);
     EXPECT_STREQ(s.telegram_api.c_str(), "https://api.telegram.org");
     EXPECT_EQ(s.sendtimeout, 120);
 }
@@ -110,7 +117,7 @@ TEST_F(NotifySettingsFile, RewriteNormalisesOnlyTheFirstActiveLine) {
                "token : \"t0k\"\r\n"
                "chat_id : \"42\"");
     NotifySettings s;
-    load_notify_settings(&s, 1);
+    load_quietly(&s);
     EXPECT_STREQ(s.password.c_str(), "second");
     FixedText<kScrambledCap> second, token;
     scramble_secret("second", second.out());
@@ -129,11 +136,11 @@ TEST_F(NotifySettingsFile, RewriteNormalisesOnlyTheFirstActiveLine) {
 TEST_F(NotifySettingsFile, InvalidScrambledValueIsTakenLiterally) {
     write_file(kNotifySettingsFile, "password : \"encry(1)\"\ntoken : \"encry(1B04111G0A06)\"\n");
     NotifySettings s;
-    load_notify_settings(&s, 1);
+    load_quietly(&s);
     EXPECT_STREQ(s.password.c_str(), "encry(1)");
     EXPECT_STREQ(s.token.c_str(), "encry(1B04111G0A06)");
     NotifySettings again;
-    load_notify_settings(&again, 1);
+    load_quietly(&again);
     EXPECT_STREQ(again.password.c_str(), "encry(1)");
     EXPECT_STREQ(again.token.c_str(), "encry(1B04111G0A06)");
 }
@@ -145,7 +152,7 @@ TEST_F(NotifySettingsFile, TokenTooLongToScrambleStaysPlainAndReadsBack) {
         const std::string file = "token : \"" + token + "\"\nchat_id : \"1\"\n";
         write_file(kNotifySettingsFile, file);
         NotifySettings s;
-        load_notify_settings(&s, 1);
+        load_quietly(&s);
         const std::string kept = token.substr(0, 255);
         EXPECT_EQ(std::string(s.token.c_str()), kept);
         if (length <= 252) {
@@ -154,7 +161,7 @@ TEST_F(NotifySettingsFile, TokenTooLongToScrambleStaysPlainAndReadsBack) {
             EXPECT_EQ(read_file(kNotifySettingsFile), file);
         }
         NotifySettings again;
-        load_notify_settings(&again, 1);
+        load_quietly(&again);
         EXPECT_EQ(std::string(again.token.c_str()), kept);
     }
 }
@@ -203,6 +210,6 @@ TEST_F(NotifySettingsFile, UnchangedWithoutSecrets) {
     const std::string file = "server : \"s\"\r\nto : \"t\"\r\n";
     write_file(kNotifySettingsFile, file);
     NotifySettings s;
-    load_notify_settings(&s, 1);
+    load_quietly(&s);
     EXPECT_EQ(read_file(kNotifySettingsFile), file);
 }

@@ -12,7 +12,7 @@ std::string scramble(const std::string& plain) {
 }
 std::string unscramble(const char* text, int* result, std::size_t cap = 256) {
     char out[512];
-    *result = unscramble_secret(text, out, cap);
+    *result = unscramble_secret(text, TextBuffer{out, cap}) ? 1 : 0;
     return out;
 }
 }  // namespace
@@ -64,7 +64,7 @@ TEST(SecretScramble, PlainInvalidAndLowerCaseForms) {
         EXPECT_EQ(result, row.result);
     }
     char out[4] = "xyz";
-    EXPECT_EQ(unscramble_secret(nullptr, out, sizeof out), 0);
+    EXPECT_FALSE(unscramble_secret(nullptr, TextBuffer{out, sizeof out}));
     EXPECT_STREQ(out, "");
 }
 

@@ -36,6 +36,10 @@ TEST(Dispatch, ScanPicksTheFirstCommandAndSilentBeforeIt) {
         {{"-check", "-h"}, Command::check, false},
         {{"-s", "-s", "junk", "-check"}, Command::check, true},
         {{"-s "}, Command::monitor_run, false},
+        {{"-v"}, Command::version, false},
+        {{"-s", "--version", "-stop"}, Command::version, true},
+        {{"-version"}, Command::monitor_run, false},
+        {{"-V"}, Command::monitor_run, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.args));
@@ -49,9 +53,12 @@ TEST(Dispatch, UsageNamesTheProgramAsTyped) {
     ConsoleCapture console;
     print_usage("./bin/lh");
     const std::string out = console.out();
-    EXPECT_EQ(out.rfind("\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\nUsage:\n  ./bin/lh -start\n", 0), 0u);
-    EXPECT_NE(out.find("  ./bin/lh -h | --help\n\nOptions:\n"), std::string::npos);
-    const std::string tail = "  -s            Silent mode\n  -h, --help    Show this help\n";
+    EXPECT_EQ(out.rfind("\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\nUsage:\n  ./bin/lh\n  ./bin/lh -start\n", 0),
+              0u);
+    EXPECT_NE(out.find("  ./bin/lh -h | --help\n  ./bin/lh -v | --version\n\nOptions:\n"
+                       "  (no command)  Run the monitor in the foreground\n"),
+              std::string::npos);
+    const std::string tail = "  -s            Silent mode\n  -h, --help    Show this help\n  -v, --version Show the version\n";
     ASSERT_GE(out.size(), tail.size());
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
     EXPECT_EQ(console.err(), "");

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "control/monitor_run.h"
+#include "control/monitor_start.h"
 #include "platform/platform.h"
 #include "support/liveness_child.h"
 #include "support/test_support.h"

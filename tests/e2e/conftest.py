@@ -7,6 +7,7 @@ ends, also when it fails.
 """
 import os
 import pathlib
+import re
 import signal
 import subprocess
 import sys
@@ -186,6 +187,26 @@ def write_file(directory, name, text, newline="\n"):
     (pathlib.Path(directory) / name).write_bytes(data)
 
 
+def prepare_dir(path, setup):
+    """Makes `path` (and its parents) and writes the monitor settings file."""
+    path = pathlib.Path(path)
+    path.mkdir(parents=True, exist_ok=True)
+    write_file(path, "loadhawk_setup.txt", setup)
+    return path
+
+
+def read_text(directory, name):
+    """A file of the working directory as latin-1 text, or None when absent."""
+    path = pathlib.Path(directory) / name
+    return path.read_bytes().decode("latin-1") if path.exists() else None
+
+
+def read_log(directory):
+    """The event log with line ends made plain; empty when there is none."""
+    text = read_text(directory, "loadhawk_log.txt")
+    return normalise(text) if text is not None else ""
+
+
 def copy_examples(directory):
     for name in ("loadhawk_setup.txt", "loadhawk_email.txt"):
         (pathlib.Path(directory) / name).write_bytes((EXAMPLES / name).read_bytes())
@@ -216,3 +237,81 @@ def sanitizer_reports():
     if reports:
         text = "\n".join(p.read_text(errors="replace") for p in reports)
         pytest.fail(f"sanitizer report:\n{text}")
+
+
+# ------------------------------------------------------------------ shared by several test files
+
+class Monitor:
+    """One monitor run started in the background of a test, its console
+    captured in files; ended by pid through the reaper."""
+
+    def __init__(self, program, cwd, *args, env=None):
+        self.cwd = cwd
+        self.out_path = cwd.parent / f"{cwd.name}.stdout"
+        self.err_path = cwd.parent / f"{cwd.name}.stderr"
+        with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
+            self.proc = subprocess.Popen(program.command(*args), cwd=cwd, env=program.environment(env),
+                                         stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        program.reaper.track(self.proc)
+
+    def out(self):
+        return normalise(self.out_path.read_bytes().decode("latin-1"))
+
+    def err(self):
+        return normalise(self.err_path.read_bytes().decode("latin-1"))
+
+    def log(self):
+        return read_log(self.cwd)
+
+    def pid_file(self):
+        return read_text(self.cwd, "loadhawk.pid")
+
+    def wait_for_log(self, pattern, count=1, timeout=60):
+        ok = wait_for(lambda: len(re.findall(pattern, self.log())) >= count or self.proc.poll() is not None,
+                      timeout=timeout)
+        assert ok and self.proc.poll() is None, (self.proc.poll(), self.out(), self.err(), self.log())
+
+    def end(self):
+        self.proc.kill()
+        self.proc.wait(timeout=30)
+
+
+def driver(kind, reaper):
+    if kind == "native":
+        build = pathlib.Path(os.environ.get("LOADHAWK_BUILD_DIR", ROOT / "build" / "native"))
+        path = build / "notify_driver"
+    else:
+        exe = os.environ.get("LOADHAWK_WIN_EXE")
+        if not exe:
+            if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
+                pytest.fail("Windows build missing (LOADHAWK_WIN_EXE)")
+            pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
+        path = pathlib.Path(exe).parent / "notify_driver.exe"
+    if not path.exists():
+        pytest.fail(f"test driver missing: {path}")
+    return Program(kind, path, reaper)
+
+
+def log_messages(directory):
+    return [line[20:] for line in read_log(directory).splitlines()]
+
+
+def standin_calls(directory):
+    """The records of the Windows curl.exe stand-in."""
+    path = pathlib.Path(directory) / "curl_standin.log"
+    calls = []
+    if not path.exists():
+        return calls
+    for line in path.read_text().splitlines():
+        tag, _, rest = line.partition(" ")
+        if tag == "CALL":
+            calls.append({"pid": int(rest), "args": [], "file": None, "woke": False})
+        elif tag == "LINE":
+            calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
+        elif tag == "ARG":
+            calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
+        elif tag == "FILE":
+            calls[-1]["file"] = bytes.fromhex(rest)
+        elif tag == "WOKE":
+            calls[-1]["woke"] = True
+    return calls

@@ -12,14 +12,13 @@ import pathlib
 import re
 import shutil
 import signal
-import stat
 import subprocess
 import tempfile
 import time
 
 import pytest
 
-from conftest import normalise, wait_for, write_file
+from conftest import normalise, prepare_dir, read_text, wait_for, write_file
 
 PR_SET_CHILD_SUBREAPER = 36
 
@@ -34,14 +33,11 @@ cpulownum : "1"
 
 
 def setup_dir(path):
-    path.mkdir(parents=True, exist_ok=True)
-    write_file(path, "loadhawk_setup.txt", SETUP)
-    return path
+    return prepare_dir(path, SETUP)
 
 
 def read_pid_file(directory):
-    path = pathlib.Path(directory) / "loadhawk.pid"
-    return path.read_bytes().decode("latin-1") if path.exists() else None
+    return read_text(directory, "loadhawk.pid")
 
 
 def pid_in_file(directory):

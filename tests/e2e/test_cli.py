@@ -1,5 +1,14 @@
-"""The command line: usage text, exit codes, unrecognised arguments."""
+"""The command line: usage text, version, exit codes, unrecognised arguments."""
+import pathlib
+
+import pytest
+
 from conftest import normalise  # noqa: F401
+
+
+def project_version():
+    text = (pathlib.Path(__file__).resolve().parents[2] / "CMakeLists.txt").read_text()
+    return text.split("project(loadhawk VERSION ", 1)[1].split()[0]
 
 
 def expected_usage(path):
@@ -8,6 +17,7 @@ def expected_usage(path):
         "LOADHAWK Windows Version 1.0 from the loadhawk authors",
         "",
         "Usage:",
+        f"  {path}",
         f"  {path} -start",
         f"  {path} -stop",
         f"  {path} -status",
@@ -15,8 +25,10 @@ def expected_usage(path):
         f"  {path} -test",
         f"  {path} -s",
         f"  {path} -h | --help",
+        f"  {path} -v | --version",
         "",
         "Options:",
+        "  (no command)  Run the monitor in the foreground",
         "  -start        Start in background mode",
         "  -stop         Stop running instance",
         "  -status       Show running status",
@@ -24,20 +36,29 @@ def expected_usage(path):
         "  -test         Send test email / Telegram alert",
         "  -s            Silent mode",
         "  -h, --help    Show this help",
+        "  -v, --version Show the version",
     ]
     return "\n".join(lines) + "\n"
 
 
-def test_help_prints_usage_with_the_path_as_typed(program, workdir):
-    for switch in ("-h", "--help"):
-        r = program.run(switch, cwd=workdir)
-        assert r.rc == 0
-        assert r.err == ""
+@pytest.mark.parametrize("args,expected", [
+    (("-h",), "usage"),
+    (("--help",), "usage"),
+    (("-v",), "version"),
+    (("-s", "--version", "-stop"), "version"),
+])
+def test_help_and_version_print_and_exit_0(program, workdir, args, expected):
+    r = program.run(*args, cwd=workdir)
+    assert r.rc == 0
+    assert r.err == ""
+    if expected == "version":
+        assert r.out == f"loadhawk {project_version()}\n"
+    else:
         # the program path is argv[0]: Wine hands the Windows program its own path
-        first = r.out.splitlines()[4]
-        assert first.endswith(" -start")
-        path = first[2:-len(" -start")]
+        path = r.out.splitlines()[4][2:]
         assert r.out == expected_usage(path)
+    # nothing ran: no file appeared
+    assert list(workdir.iterdir()) == []
 
 
 def test_help_after_silent_switch_and_unknown_arguments(program, workdir):
@@ -55,6 +76,6 @@ def test_native_and_windows_usage_match(native, windows, workdir):
     assert a.rc == b.rc == 0
     # the same text apart from the program path
     strip = lambda out, path: out.replace(path, "PROGRAM")
-    a_path = a.out.splitlines()[4][2:-len(" -start")]
-    b_path = b.out.splitlines()[4][2:-len(" -start")]
+    a_path = a.out.splitlines()[4][2:]
+    b_path = b.out.splitlines()[4][2:]
     assert strip(a.out, a_path) == strip(b.out, b_path)

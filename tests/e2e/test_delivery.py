@@ -6,7 +6,6 @@ must keep cycling.
 
 Every process a test starts is ended by pid (the `reaper` fixture).
 """
-import pathlib
 import re
 import shutil
 import socket
@@ -15,10 +14,8 @@ import urllib.parse
 
 import pytest
 
-from conftest import wait_for, write_file
+from conftest import Monitor, driver, log_messages, standin_calls, wait_for, write_file
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
-from test_monitor_run import Monitor
-from test_notify_senders import driver, log_messages, standin_calls
 
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
 MESSAGE_FILE = "cpumailtext.txt"

@@ -11,8 +11,8 @@ import time
 
 import pytest
 
-from conftest import wait_for, write_file
-from test_monitor_run import SETUP, Monitor, setup_dir
+from conftest import Monitor, wait_for
+from test_monitor_run import setup_dir
 
 WAIT = "Wait 1 seconds for next time check"
 

@@ -7,9 +7,7 @@ the test fails.
 import re
 import subprocess
 
-import pytest
-
-from conftest import normalise, wait_for, write_file
+from conftest import Monitor, prepare_dir, wait_for, write_file
 
 BANNER = "\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\n"
 WAIT_LINE = "\nWait 1 seconds for next time check .....\n" + "=" * 72 + "\n"
@@ -29,43 +27,6 @@ memlownum : "1"
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
 
 
-class Monitor:
-    """One monitor run started in the background of a test, its console
-    captured in files; ended by pid through the reaper."""
-
-    def __init__(self, program, cwd, *args, env=None):
-        self.cwd = cwd
-        self.out_path = cwd.parent / f"{cwd.name}.stdout"
-        self.err_path = cwd.parent / f"{cwd.name}.stderr"
-        with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
-            self.proc = subprocess.Popen(program.command(*args), cwd=cwd, env=program.environment(env),
-                                         stdin=subprocess.DEVNULL, stdout=out, stderr=err)
-        program.reaper.track(self.proc)
-
-    def out(self):
-        return normalise(self.out_path.read_bytes().decode("latin-1"))
-
-    def err(self):
-        return normalise(self.err_path.read_bytes().decode("latin-1"))
-
-    def log(self):
-        path = self.cwd / "loadhawk_log.txt"
-        return normalise(path.read_bytes().decode("latin-1")) if path.exists() else ""
-
-    def pid_file(self):
-        path = self.cwd / "loadhawk.pid"
-        return path.read_bytes().decode("latin-1") if path.exists() else None
-
-    def wait_for_log(self, pattern, count=1, timeout=60):
-        ok = wait_for(lambda: len(re.findall(pattern, self.log())) >= count or self.proc.poll() is not None,
-                      timeout=timeout)
-        assert ok and self.proc.poll() is None, (self.proc.poll(), self.out(), self.err(), self.log())
-
-    def end(self):
-        self.proc.kill()
-        self.proc.wait(timeout=30)
-
-
 def own_pid_written(program, monitor):
     """The pid file names the monitor: its pid natively; a Windows pid
     under Wine, which the test cannot know, so any number there."""
@@ -78,9 +39,7 @@ def own_pid_written(program, monitor):
 
 
 def setup_dir(path):
-    path.mkdir(exist_ok=True)
-    write_file(path, "loadhawk_setup.txt", SETUP)
-    return path
+    return prepare_dir(path, SETUP)
 
 
 def test_foreground_run_reports_every_cycle_and_logs_counts_and_notices(program, workdir):

@@ -7,36 +7,18 @@ curl.exe stand-in that records what cmd.exe handed it.
 import os
 import pathlib
 import shutil
-import subprocess
-import threading
 import time
 import urllib.parse
 
 import pytest
 
-from conftest import Program, ROOT, normalise
+from conftest import driver, log_messages, standin_calls, wait_for
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
 
 MESSAGE_FILE = "cpumailtext.txt"
 
 
 # ------------------------------------------------------------------ helpers
-
-def driver(kind, reaper):
-    if kind == "native":
-        build = pathlib.Path(os.environ.get("LOADHAWK_BUILD_DIR", ROOT / "build" / "native"))
-        path = build / "notify_driver"
-    else:
-        exe = os.environ.get("LOADHAWK_WIN_EXE")
-        if not exe:
-            if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
-                pytest.fail("Windows build missing (LOADHAWK_WIN_EXE)")
-            pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
-        path = pathlib.Path(exe).parent / "notify_driver.exe"
-    if not path.exists():
-        pytest.fail(f"test driver missing: {path}")
-    return Program(kind, path, reaper)
-
 
 @pytest.fixture
 def native_driver(reaper):
@@ -81,13 +63,6 @@ def mail_values(server, **extra):
     return values
 
 
-def log_messages(directory):
-    path = pathlib.Path(directory) / "loadhawk_log.txt"
-    if not path.exists():
-        return []
-    return [line[20:] for line in normalise(path.read_bytes().decode("latin-1")).splitlines()]
-
-
 def message_bytes(values):
     body = values["body"]
     text = (f"From: {values['from']}\nTo: {values['recipients']}\nSubject: {values['subject']}\n"
@@ -95,25 +70,7 @@ def message_bytes(values):
     return text.replace("\n", "\r\n").encode("latin-1")
 
 
-def standin_calls(directory):
-    """The records of the Windows curl.exe stand-in."""
-    path = pathlib.Path(directory) / "curl_standin.log"
-    calls = []
-    if not path.exists():
-        return calls
-    for line in path.read_text().splitlines():
-        tag, _, rest = line.partition(" ")
-        if tag == "CALL":
-            calls.append({"pid": int(rest), "args": [], "file": None, "woke": False})
-        elif tag == "LINE":
-            calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "ARG":
-            calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
-        elif tag == "FILE":
-            calls[-1]["file"] = bytes.fromhex(rest)
-        elif tag == "WOKE":
-            calls[-1]["woke"] = True
-    return calls
+
 
 
 def processes_with(marker):
@@ -130,15 +87,6 @@ def processes_with(marker):
         if marker in cmdline and stat[stat.rfind(")") + 2] != "Z":
             found.append(int(entry.name))
     return found
-
-
-def wait_until(predicate, timeout=20.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.1)
-    return predicate()
 
 
 # ------------------------------------------------------------------ real curl, native
@@ -239,7 +187,7 @@ def test_hanging_curl_is_ended_after_the_send_timeout(native_driver, workdir, fa
     assert (r.rc, r.out) == (1, "Sending email alert ...\nEmail command rc=124\n")
     [call] = fake_curl.calls()
     assert call["hung"]
-    assert wait_until(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
+    assert wait_for(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
     assert not (workdir / MESSAGE_FILE).exists()
 
 
@@ -365,5 +313,5 @@ def test_windows_overrun_ends_cmd_and_curl(windows_driver, workdir):
     [call] = standin_calls(workdir)
     assert call["args"] == ["-s", marker]
     # the job object ended cmd.exe and the curl it started
-    assert wait_until(lambda: not processes_with(marker)), processes_with(marker)
+    assert wait_for(lambda: not processes_with(marker)), processes_with(marker)
     assert not call["woke"]

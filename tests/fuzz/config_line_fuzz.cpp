@@ -13,13 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string line(reinterpret_cast<const char*>(data), size);
     ConfigKey key;
     ConfigValue value;
-    int disabled = -1;
-    const int result = parse_config_line(line.c_str(), &key, &value, &disabled);
-    if (result != 0 && result != 1) std::abort();
-    if (disabled != 0 && disabled != 1) std::abort();
+    bool disabled = false;
+    const bool result = parse_config_line(line.c_str(), &key, &value, &disabled);
     if (key.length() >= kConfigKeyCap || value.length() >= kConfigValueCap) std::abort();
     if (std::strchr(value.c_str(), '"') != nullptr) std::abort();
-    if (result == 1) {
+    if (result) {
         if (key.empty()) std::abort();
         // keys and values come out trimmed
         const char* k = key.c_str();

@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "support/whole_file.h"
+
 // Removes the private directory and what the program writes into it.
 inline void leave_private_directory() {
     static const char* const kFiles[] = {"loadhawk_setup.txt", "loadhawk_email.txt", "cpufiletemp.txt",
@@ -28,17 +30,6 @@ inline void write_bytes(const char* path, const unsigned char* data, std::size_t
     if (f == nullptr) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
     std::fclose(f);
-}
-
-inline std::string read_bytes(const char* path) {
-    std::string out;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return out;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-    return out;
 }
 
 // Silences the program's console while a target runs.

@@ -6,6 +6,7 @@
 
 #include "config/monitor_settings.h"
 #include "fuzz_support.h"
+#include "output/silent_mode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enter_private_directory();
@@ -16,7 +17,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     write_bytes(kMonitorSettingsFile, data, size);
     MonitorSettings s;
-    if (load_monitor_settings(&s, size % 2 == 0 ? 1 : 0) != 1) std::abort();
+    set_silent_mode(size % 2 == 0);
+    if (!load_monitor_settings(&s)) std::abort();
     if (s.interval <= 0 || s.cpu_high.threshold <= 0 || s.cpu_high.count <= 0 || s.mem_high.threshold <= 0 ||
         s.mem_high.count <= 0 || s.cpu_low.threshold < 0 || s.cpu_low.count <= 0 || s.mem_low.threshold < 0 ||
         s.mem_low.count <= 0)

@@ -14,9 +14,11 @@
 
 #include "config/notify_settings.h"
 #include "fuzz_support.h"
+#include "output/silent_mode.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enter_private_directory();
+    set_silent_mode(true);
     quiet_console();
     return 0;
 }
@@ -53,23 +55,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     write_bytes(kNotifySettingsFile, data, size);
     const bool comparable = all_lines_short(data, size);
     NotifySettings first;
-    (void)load_notify_settings(&first, 1);
+    (void)load_notify_settings(&first);
     if (access(kNotifyTempFile, F_OK) == 0) std::abort();
-    const std::string after_first = read_bytes(kNotifySettingsFile);
+    const std::string after_first = read_whole_file(kNotifySettingsFile);
 
     NotifySettings second;
-    (void)load_notify_settings(&second, 1);
+    (void)load_notify_settings(&second);
     if (access(kNotifyTempFile, F_OK) == 0) std::abort();
     if (!comparable) return 0;
     if (std::strcmp(first.password.c_str(), second.password.c_str()) != 0) std::abort();
     if (std::strcmp(first.token.c_str(), second.token.c_str()) != 0) std::abort();
     if (first.email_enabled != second.email_enabled || first.telegram_enabled != second.telegram_enabled)
         std::abort();
-    const std::string after_second = read_bytes(kNotifySettingsFile);
+    const std::string after_second = read_whole_file(kNotifySettingsFile);
 
     NotifySettings third;
-    (void)load_notify_settings(&third, 1);
-    if (without_line_end_returns(read_bytes(kNotifySettingsFile)) != without_line_end_returns(after_second))
+    (void)load_notify_settings(&third);
+    if (without_line_end_returns(read_whole_file(kNotifySettingsFile)) != without_line_end_returns(after_second))
         std::abort();
     (void)after_first;
     return 0;

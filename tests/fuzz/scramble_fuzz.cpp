@@ -13,16 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string plain = text.c_str();  // up to the first NUL, as a settings value
 
     char out[256];
-    const int result = unscramble_secret(text.c_str(), out, sizeof out);
-    if (result != 0 && result != 1) std::abort();
-    if (result == 0 && out[0] != '\0') std::abort();
+    const bool result = unscramble_secret(text.c_str(), TextBuffer{out, sizeof out});
+    if (!result && out[0] != '\0') std::abort();
 
     FixedText<kScrambledCap> scrambled;
     scramble_secret(plain.c_str(), scrambled.out());
     if (std::strncmp(scrambled.c_str(), "encry(", 6) != 0) std::abort();
     if (!plain.empty() && plain.size() <= 252) {
         char back[256];
-        if (unscramble_secret(scrambled.c_str(), back, sizeof back) != 1) std::abort();
+        if (!unscramble_secret(scrambled.c_str(), TextBuffer{back, sizeof back})) std::abort();
         if (plain != back) std::abort();
     }
     return 0;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "control/silent_mode.h"
+#include "output/silent_mode.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 
@@ -62,9 +62,8 @@ void play(const Scenario& sc, bool silent) {
         const int rounded = static_cast<int>(cycle.figure + 0.5);
         const Sample sample = is_cpu(sc.kind) ? test_sample(cycle.figure, rounded, 50)
                                               : test_sample(50.0, 50, static_cast<int>(cycle.figure));
-        const int value = is_cpu(sc.kind) ? sample.cpu_rounded : sample.mem_load;
         ConsoleCapture console;
-        evaluate_monitor(sc.kind, value, *rule, sc.enabled, &state, &sample, &settings, &notify);
+        evaluate_monitor(sc.kind, sample, settings, notify, &state);
         EXPECT_EQ(console.out(), silent ? std::string() : cycle.console);
         EXPECT_EQ(console.err(), "");
         EXPECT_EQ(read_new_log(&log_offset), cycle.log);

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <string>
 
-#include "control/event_log.h"
-#include "control/silent_mode.h"
 #include "notify/email.h"
-#include "notify/fake_curl.h"
+#include "output/event_log.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 
@@ -38,7 +38,7 @@ TEST(HeartbeatTexts, CycleFiguresAndTimestamp) {
     const MonitorSettings settings = quiet_settings();
     const Sample sample = test_sample(42.35, 42, 61);
     HeartbeatTexts texts{};
-    build_heartbeat_texts(&sample, &settings, &texts);
+    build_heartbeat_texts(sample, settings, &texts);
     EXPECT_STREQ(texts.subject.c_str(), kHeartbeatSubject);
     EXPECT_STREQ(texts.email_body.c_str(), kHeartbeatBody);
     EXPECT_STREQ(texts.telegram_text.c_str(), kHeartbeatTelegram);
@@ -83,7 +83,7 @@ TEST_F(Heartbeat, WhoGetsItWhenTheDayChanges) {
         notify.heartbeat_enabled = row.heartbeat_enabled;
         std::int32_t remembered = 7;
         ConsoleCapture console;
-        check_heartbeat_on_day(8, &sample, &settings, &notify, &remembered);
+        check_heartbeat_on_day(8, sample, settings, notify, &remembered);
         // the new day is remembered whether or not anything went out
         EXPECT_EQ(remembered, 8);
         std::size_t offset = 0;
@@ -95,7 +95,7 @@ TEST_F(Heartbeat, WhoGetsItWhenTheDayChanges) {
         }
         EXPECT_FALSE(file_exists(kMailMessageFile));
         // the same day once more: nothing
-        check_heartbeat_on_day(8, &sample, &settings, &notify, &remembered);
+        check_heartbeat_on_day(8, sample, settings, notify, &remembered);
         EXPECT_EQ(curl_->calls(), row.calls);
         EXPECT_EQ(read_new_log(&offset), "");
     }
@@ -108,7 +108,7 @@ TEST_F(Heartbeat, SameDayOfTheMonthSendsNothing) {
     const Sample sample = test_sample(1.0, 1, 2);
     std::int32_t remembered = 5;
     ConsoleCapture console;
-    check_heartbeat_on_day(5, &sample, &settings, &notify, &remembered);
+    check_heartbeat_on_day(5, sample, settings, notify, &remembered);
     EXPECT_EQ(remembered, 5);
     EXPECT_EQ(curl_->calls(), "");
     EXPECT_FALSE(file_exists(kLogFileName));
@@ -123,7 +123,7 @@ TEST_F(Heartbeat, FailedDeliveryIsNotTriedAgainThatDay) {
     std::int32_t remembered = 31;
     {
         ConsoleCapture console;
-        check_heartbeat_on_day(1, &sample, &settings, &notify, &remembered);
+        check_heartbeat_on_day(1, sample, settings, notify, &remembered);
         EXPECT_EQ(console.out(),
                   "Sending email alert ...\nEmail command rc=28\n"
                   "Sending Telegram alert ...\nTelegram command rc=28\n");
@@ -133,7 +133,7 @@ TEST_F(Heartbeat, FailedDeliveryIsNotTriedAgainThatDay) {
     {
         ConsoleCapture console;
         for (int cycle = 0; cycle < 3; ++cycle) {
-            check_heartbeat_on_day(1, &sample, &settings, &notify, &remembered);
+            check_heartbeat_on_day(1, sample, settings, notify, &remembered);
         }
         EXPECT_EQ(console.out(), "");
     }
@@ -142,7 +142,7 @@ TEST_F(Heartbeat, FailedDeliveryIsNotTriedAgainThatDay) {
     curl_->set_rc(0);
     {
         ConsoleCapture console;
-        check_heartbeat_on_day(2, &sample, &settings, &notify, &remembered);
+        check_heartbeat_on_day(2, sample, settings, notify, &remembered);
         EXPECT_EQ(console.out(), "");
     }
     set_silent_mode(false);
@@ -155,7 +155,7 @@ TEST_F(Heartbeat, ClockCheckRemembersTodaysDay) {
     const NotifySettings notify = no_channels();
     const Sample sample = test_sample(1.0, 1, 2);
     std::int32_t remembered = 0;  // no day of any month
-    check_heartbeat(&sample, &settings, &notify, &remembered);
+    check_heartbeat(sample, settings, notify, &remembered);
     plat::LocalTime now{};
     plat::local_time(&now);
     EXPECT_EQ(remembered, now.day);

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "control/silent_mode.h"
-#include "notify/fake_curl.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 
@@ -28,13 +28,13 @@ TEST_F(MonitorCycle, OverlappingThresholdsCountIndependentlyInMonitorOrder) {
     settings.cpu_high_enabled = settings.cpu_low_enabled = 1;
     settings.mem_high_enabled = settings.mem_low_enabled = 1;
     const NotifySettings notify = no_channels();
-    MonitorRun run{};
+    StateBetweenCycles run{};
     std::size_t offset = 0;
 
     const Sample first = test_sample(50.0, 50, 60);
     {
         ConsoleCapture console;
-        run_monitor_cycle(&first, &settings, &notify, &run);
+        finish_sampled_cycle(first, settings, notify, &run);
         EXPECT_EQ(console.out(),
                   "CPU Usage >= 1% count [1] of [2]\n"
                   "CPU Usage <= 100% count [1] of [2]\n"
@@ -52,7 +52,7 @@ TEST_F(MonitorCycle, OverlappingThresholdsCountIndependentlyInMonitorOrder) {
     const Sample second = test_sample(75.5, 76, 61);
     {
         ConsoleCapture console;
-        run_monitor_cycle(&second, &settings, &notify, &run);
+        finish_sampled_cycle(second, settings, notify, &run);
         EXPECT_EQ(console.out(),
                   "CPU Usage >= 1% count [2] of [2]\n"
                   "CPU Usage <= 100% count [2] of [2]\n"
@@ -66,10 +66,10 @@ TEST_F(MonitorCycle, OverlappingThresholdsCountIndependentlyInMonitorOrder) {
                   "***Alert sending :2026-03-07 04:05:09 web1 CPU now 75.5% <= 100% for consecutive 2 times\n" +
                   "MEMORY Usage >= 0% count [2] of [3] TOP1- " + kMemList + "\n" +
                   "MEMORY Usage <= 100% Still LOW (alert already sent) TOP1- " + kMemList + "\n");
-    EXPECT_EQ(run.cpu_high.alerted, 1);
-    EXPECT_EQ(run.cpu_low.alerted, 1);
-    EXPECT_EQ(run.mem_high.alerted, 0);
-    EXPECT_EQ(run.mem_high.consecutive, 2);
+    EXPECT_EQ(run.of(MonitorKind::cpu_high).alerted, 1);
+    EXPECT_EQ(run.of(MonitorKind::cpu_low).alerted, 1);
+    EXPECT_EQ(run.of(MonitorKind::mem_high).alerted, 0);
+    EXPECT_EQ(run.of(MonitorKind::mem_high).consecutive, 2);
 }
 
 TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
@@ -78,7 +78,7 @@ TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
     settings.cpu_low = {10, 5};
     settings.cpu_low_enabled = 1;
     const NotifySettings notify = no_channels();
-    MonitorRun run{};
+    StateBetweenCycles run{};
     plat::LocalTime now{};
     plat::local_time(&now);
     run.remembered_day = now.day;  // no heartbeat due
@@ -86,7 +86,7 @@ TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
     const Sample sample = test_sample(50.0, 3, 40);
     {
         ConsoleCapture console;
-        run_monitor_cycle(&sample, &settings, &notify, &run);
+        finish_sampled_cycle(sample, settings, notify, &run);
         EXPECT_EQ(console.out(),
                   "CPU Usage <= 10% count [1] of [5]\n"
                   "\nWait 1 seconds for next time check .....\n"
@@ -95,7 +95,7 @@ TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
     set_silent_mode(true);
     {
         ConsoleCapture console;
-        run_monitor_cycle(&sample, &settings, &notify, &run);
+        finish_sampled_cycle(sample, settings, notify, &run);
         EXPECT_EQ(console.out(), "");
         EXPECT_EQ(console.err(), "");
     }
@@ -110,10 +110,10 @@ TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
 TEST_F(MonitorCycle, AllMonitorsOffLeavesOnlyTheWaitLine) {
     const MonitorSettings settings = quiet_settings();
     const NotifySettings notify = no_channels();
-    MonitorRun run{};
+    StateBetweenCycles run{};
     const Sample sample = test_sample(100.0, 100, 100);
     ConsoleCapture console;
-    for (int i = 0; i < 3; ++i) run_monitor_cycle(&sample, &settings, &notify, &run);
+    for (int i = 0; i < 3; ++i) finish_sampled_cycle(sample, settings, notify, &run);
     EXPECT_EQ(console.out(), kWaitLine + kWaitLine + kWaitLine);
     EXPECT_FALSE(file_exists("loadhawk_log.txt"));
 }
@@ -126,11 +126,11 @@ TEST_F(MonitorCycleSending, HeartbeatAfterTheMonitorsNoticesThenTheWaitLine) {
     settings.cpu_high_enabled = 1;
     NotifySettings notify = both_channels();
     notify.telegram_enabled = 0;
-    MonitorRun run{};
+    StateBetweenCycles run{};
     run.remembered_day = 0;  // no day of any month: the day has changed
     const Sample sample = test_sample(97.26, 97, 61);
     ConsoleCapture console;
-    run_monitor_cycle(&sample, &settings, &notify, &run);
+    finish_sampled_cycle(sample, settings, notify, &run);
     EXPECT_EQ(console.out(), "CPU Usage >= 90% count [1] of [1]\n"
                              "Sending email alert ...\nEmail command rc=0\n"
                              "Sending email alert ...\nEmail command rc=0\n" + kWaitLine);

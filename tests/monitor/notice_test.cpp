@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "control/silent_mode.h"
 #include "notify/email.h"
-#include "notify/fake_curl.h"
+#include "output/silent_mode.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 
@@ -72,7 +72,7 @@ TEST(NoticeTexts, EveryMonitorAndEventInAllThreeForms) {
         NoticeTexts texts{};
         texts.subject.assign("left over from the last notice");
         texts.email_body.assign("left over from the last notice, and longer than some bodies");
-        build_notice_texts(row.kind, row.event, &sample, &settings, &texts);
+        build_notice_texts(row.kind, row.event, sample, settings, &texts);
         EXPECT_EQ(texts.subject.c_str(), row.subject);
         EXPECT_EQ(texts.email_body.c_str(), row.body);
         EXPECT_EQ(texts.telegram_text.c_str(), row.telegram);
@@ -92,7 +92,7 @@ TEST(NoticeTexts, LongestHostAndListsAreNotCut) {
     sample.cpu_top_text.assign(cpu_list.c_str());
     sample.mem_top_text.assign(mem_list.c_str());
     NoticeTexts texts{};
-    build_notice_texts(MonitorKind::cpu_high, NoticeEvent::alert, &sample, &settings, &texts);
+    build_notice_texts(MonitorKind::cpu_high, NoticeEvent::alert, sample, settings, &texts);
     EXPECT_EQ(texts.subject.c_str(), "2026-03-07 04:05:09 " + host +
                                          " CPU now 100.0% >= 2147483647% for consecutive 2147483647 times");
     EXPECT_EQ(texts.email_body.c_str(), "Now: 2026-03-07 04:05:09\nHost: " + host +
@@ -101,7 +101,7 @@ TEST(NoticeTexts, LongestHostAndListsAreNotCut) {
     EXPECT_EQ(texts.telegram_text.c_str(), "ALERT CPU HIGH\nHost: " + host +
                                                "\nCPU: 100.0% >= 2147483647%\nCount: 2147483647\n" +
                                                cpu_list + "Time: 2026-03-07 04:05:09");
-    build_notice_texts(MonitorKind::mem_low, NoticeEvent::alert, &sample, &settings, &texts);
+    build_notice_texts(MonitorKind::mem_low, NoticeEvent::alert, sample, settings, &texts);
     EXPECT_EQ(texts.telegram_text.c_str(), "ALERT MEM LOW\nHost: " + host +
                                                "\nMEM: -2147483648% <= -2147483648%\nCount: 2147483647\n" +
                                                mem_list + "Time: 2026-03-07 04:05:09");
@@ -114,7 +114,7 @@ TEST_F(MonitorNotice, NoChannelEnabledOnlyLogsTheSubject) {
     const NotifySettings notify = no_channels();
     const Sample sample = test_sample(5.0, 5, 33);
     ConsoleCapture console;
-    send_monitor_notice(MonitorKind::mem_low, NoticeEvent::recovery, &sample, &settings, &notify);
+    send_monitor_notice(MonitorKind::mem_low, NoticeEvent::recovery, sample, settings, notify);
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset), "***Alert sending :2026-03-07 04:05:09 web1 MEM LOW back to normal - MEM now 33%\n");
     EXPECT_EQ(console.out(), "");
@@ -128,7 +128,7 @@ TEST_F(MonitorNotice, MailToTheToListThenTelegram) {
     const NotifySettings notify = both_channels();
     const Sample sample = test_sample(97.26, 97, 88);
     ConsoleCapture console;
-    send_monitor_notice(MonitorKind::cpu_high, NoticeEvent::alert, &sample, &settings, &notify);
+    send_monitor_notice(MonitorKind::cpu_high, NoticeEvent::alert, sample, settings, notify);
     EXPECT_EQ(console.out(),
               "Sending email alert ...\nEmail command rc=0\n"
               "Sending Telegram alert ...\nTelegram command rc=0\n");
@@ -161,7 +161,7 @@ TEST_F(MonitorNotice, FailedSendsAreNotRetriedAndSilentModeKeepsTheConsoleQuiet)
     curl_->set_rc(7);
     set_silent_mode(true);
     ConsoleCapture console;
-    send_monitor_notice(MonitorKind::mem_high, NoticeEvent::recovery, &sample, &settings, &notify);
+    send_monitor_notice(MonitorKind::mem_high, NoticeEvent::recovery, sample, settings, notify);
     set_silent_mode(false);
     EXPECT_EQ(console.out(), "");
     std::size_t offset = 0;
@@ -182,7 +182,7 @@ TEST_F(MonitorNotice, OnlyTelegramEnabledWritesNoMailFile) {
     notify.email_enabled = 0;
     const Sample sample = test_sample(3.0, 3, 40);
     ConsoleCapture console;
-    send_monitor_notice(MonitorKind::cpu_low, NoticeEvent::alert, &sample, &settings, &notify);
+    send_monitor_notice(MonitorKind::cpu_low, NoticeEvent::alert, sample, settings, notify);
     EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=0\n");
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),

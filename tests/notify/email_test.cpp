@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "control/console.h"
-#include "control/event_log.h"
-#include "notify/fake_curl.h"
+#include "output/console.h"
+#include "output/event_log.h"
+#include "support/fake_curl.h"
+#include "support/monitor_support.h"
 #include "support/test_support.h"
 
 using plat::Interpreter;
@@ -19,14 +20,8 @@ using plat::Interpreter;
 namespace {
 
 NotifySettings mail_settings() {
-    NotifySettings s{};
-    s.email_enabled = 1;
-    s.server.assign("smtp://mail.example.com:587");
-    s.email.assign("alerts@example.com");
-    s.password.assign("s3cret");
+    NotifySettings s = mail_account();
     s.from.assign("Load Hawk <alerts@example.com>");
-    s.to.assign("ops@example.com");
-    s.sendtimeout = 30;
     return s;
 }
 
@@ -174,7 +169,7 @@ using SendEmail = InTempDirWithCurl;
 TEST_F(SendEmail, ForegroundPrintsAroundTheRunAndLogsTheRecipients) {
     const NotifySettings s = mail_settings();
     ConsoleCapture console;
-    EXPECT_EQ(send_email(&s, " a@x.com ,, b@y.com", "Subject line", "Body\nsecond line", 0), 1);
+    EXPECT_EQ(send_email(&s, " a@x.com ,, b@y.com", "Subject line", "Body\nsecond line"), 1);
     EXPECT_EQ(console.out(), "Sending email alert ...\nEmail command rc=0\n");
     EXPECT_EQ(log_messages(), std::vector<std::string>{"Send email to  a@x.com ,, b@y.com"});
     EXPECT_EQ(curl_->argv(),
@@ -195,14 +190,15 @@ TEST_F(SendEmail, FailureAndSilentMode) {
     curl_->set_rc(67);
     {
         ConsoleCapture console;
-        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 0), 0);
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 0);
         EXPECT_EQ(console.out(), "Sending email alert ...\nEmail command rc=67\n");
     }
     EXPECT_FALSE(file_exists(kMailMessageFile));
     {
         ConsoleCapture console;
         curl_->set_rc(0);
-        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 1), 1);
+        const SilentMode silent(true);
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 1);
         EXPECT_EQ(console.out(), "");
     }
     EXPECT_FALSE(file_exists(kMailMessageFile));
@@ -215,10 +211,10 @@ TEST_F(SendEmail, SwitchedOffOrWithoutRecipientsTouchesNothing) {
     off.email_enabled = 0;
     const NotifySettings on = mail_settings();
     ConsoleCapture console;
-    EXPECT_EQ(send_email(&off, "a@x", "S", "B", 0), 0);
-    EXPECT_EQ(send_email(&on, "", "S", "B", 0), 0);
-    EXPECT_EQ(send_email(&on, nullptr, "S", "B", 0), 0);
-    EXPECT_EQ(send_email(nullptr, "a@x", "S", "B", 0), 0);
+    EXPECT_EQ(send_email(&off, "a@x", "S", "B"), 0);
+    EXPECT_EQ(send_email(&on, "", "S", "B"), 0);
+    EXPECT_EQ(send_email(&on, nullptr, "S", "B"), 0);
+    EXPECT_EQ(send_email(nullptr, "a@x", "S", "B"), 0);
     EXPECT_EQ(console.out(), "");
     EXPECT_FALSE(file_exists(kLogFileName));
     EXPECT_FALSE(file_exists(kMailMessageFile));
@@ -228,7 +224,7 @@ TEST_F(SendEmail, SwitchedOffOrWithoutRecipientsTouchesNothing) {
 TEST_F(SendEmail, ListWithoutAddressesStillRunsCurl) {
     const NotifySettings s = mail_settings();
     ConsoleCapture console;
-    EXPECT_EQ(send_email(&s, " , ,", nullptr, nullptr, 0), 1);
+    EXPECT_EQ(send_email(&s, " , ,", nullptr, nullptr), 1);
     ASSERT_EQ(curl_->argv().size(), 9u);
     EXPECT_EQ(curl_->argv().back(), "cpumailtext.txt");
     EXPECT_EQ(curl_->message(),
@@ -241,7 +237,7 @@ TEST_F(SendEmail, UnsafeServerFailsTheSendWithAReason) {
     s.server.assign("smtp://h;touch PWNED");
     {
         ConsoleCapture console;
-        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 0), 0);
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 0);
         EXPECT_EQ(console.out(),
                   "Sending email alert ...\n"
                   "Email not sent: server holds a character other than letters, digits, blanks"
@@ -249,7 +245,8 @@ TEST_F(SendEmail, UnsafeServerFailsTheSendWithAReason) {
     }
     {
         ConsoleCapture console;
-        EXPECT_EQ(send_email(&s, "a@x", "S", "B", 1), 0);
+        const SilentMode silent(true);
+        EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 0);
         EXPECT_EQ(console.out(), "");
     }
     const std::vector<std::string> log = log_messages();
@@ -293,7 +290,7 @@ TEST_F(SendEmail, WaitsForAnotherProcessHoldingTheMailLock) {
     close(release[1]);  // the child now holds on for a moment, then lets go
     const NotifySettings s = mail_settings();
     ConsoleCapture console;
-    EXPECT_EQ(send_email(&s, "a@x", "S", "B", 0), 1);
+    EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 1);
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

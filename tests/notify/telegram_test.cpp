@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "control/console.h"
-#include "control/event_log.h"
-#include "notify/fake_curl.h"
+#include "output/console.h"
+#include "output/event_log.h"
+#include "support/fake_curl.h"
 #include "support/test_support.h"
 
 using plat::Interpreter;
@@ -162,7 +162,7 @@ TEST_F(SendTelegram, ForegroundPrintsAroundTheRunAndLogsTheStoredChatId) {
     NotifySettings s = bot_settings();
     s.chat_id.assign("@my_channel");
     ConsoleCapture console;
-    EXPECT_EQ(send_telegram(&s, "ALERT CPU HIGH\nCPU: 97.3% >= 90%", 0), 1);
+    EXPECT_EQ(send_telegram(&s, "ALERT CPU HIGH\nCPU: 97.3% >= 90%"), 1);
     EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=0\n");
     EXPECT_EQ(log_messages(), std::vector<std::string>{"Send Telegram alert to chat_id @my_channel"});
     EXPECT_EQ(curl_->argv(),
@@ -176,13 +176,14 @@ TEST_F(SendTelegram, FailureAndSilentMode) {
     curl_->set_rc(6);
     {
         ConsoleCapture console;
-        EXPECT_EQ(send_telegram(&s, "x", 0), 0);
+        EXPECT_EQ(send_telegram(&s, "x"), 0);
         EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=6\n");
     }
     {
         ConsoleCapture console;
         curl_->set_rc(0);
-        EXPECT_EQ(send_telegram(&s, "x", 1), 1);
+        const SilentMode silent(true);
+        EXPECT_EQ(send_telegram(&s, "x"), 1);
         EXPECT_EQ(console.out(), "");
     }
     EXPECT_EQ(log_messages(),
@@ -195,10 +196,10 @@ TEST_F(SendTelegram, SwitchedOffOrEmptyTextTouchesNothing) {
     off.telegram_enabled = 0;
     const NotifySettings on = bot_settings();
     ConsoleCapture console;
-    EXPECT_EQ(send_telegram(&off, "x", 0), 0);
-    EXPECT_EQ(send_telegram(&on, "", 0), 0);
-    EXPECT_EQ(send_telegram(&on, nullptr, 0), 0);
-    EXPECT_EQ(send_telegram(nullptr, "x", 0), 0);
+    EXPECT_EQ(send_telegram(&off, "x"), 0);
+    EXPECT_EQ(send_telegram(&on, ""), 0);
+    EXPECT_EQ(send_telegram(&on, nullptr), 0);
+    EXPECT_EQ(send_telegram(nullptr, "x"), 0);
     EXPECT_EQ(console.out(), "");
     EXPECT_FALSE(file_exists(kLogFileName));
     EXPECT_EQ(curl_->calls(), "");
@@ -208,7 +209,7 @@ TEST_F(SendTelegram, UnsafeBaseAddressFailsTheSendWithAReason) {
     NotifySettings s = bot_settings();
     s.telegram_api.assign("ftp://h");
     ConsoleCapture console;
-    EXPECT_EQ(send_telegram(&s, "x", 0), 0);
+    EXPECT_EQ(send_telegram(&s, "x"), 0);
     EXPECT_EQ(console.out(),
               "Sending Telegram alert ...\n"
               "Telegram not sent: telegram_api must begin with http:// or https://\n");

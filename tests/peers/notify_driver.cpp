@@ -32,6 +32,8 @@
 #include "notify/email.h"
 #include "notify/shell_command.h"
 #include "notify/telegram.h"
+#include "output/silent_mode.h"
+#include "support/whole_file.h"
 
 namespace {
 
@@ -63,20 +65,9 @@ std::string unescape(const std::string& raw) {
     return out;
 }
 
-std::string read_all(const char* path) {
-    std::string text;
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return text;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    std::fclose(file);
-    return text;
-}
-
 std::map<std::string, std::string> read_settings(const char* path) {
     std::map<std::string, std::string> values;
-    const std::string all = read_all(path);
+    const std::string all = read_whole_file(path);
     std::size_t start = 0;
     while (start < all.size()) {
         std::size_t end = all.find('\n', start);
@@ -126,12 +117,15 @@ constexpr const char* kDriverMemList =
 
 int run_cycles(int start_day, const char* script_path) {
     MonitorSettings monitor_settings{};
-    if (load_monitor_settings(&monitor_settings, 1) == 0) return 2;
+    // the settings reports stay off the driver's output, as in a background run
+    set_silent_mode(true);
+    if (!load_monitor_settings(&monitor_settings)) return 2;
     NotifySettings notify_settings{};
-    (void)load_notify_settings(&notify_settings, 1);
-    MonitorRun run{};
+    (void)load_notify_settings(&notify_settings);
+    set_silent_mode(false);
+    StateBetweenCycles run{};
     run.remembered_day = start_day;
-    const std::string script = read_all(script_path);
+    const std::string script = read_whole_file(script_path);
     std::size_t start = 0;
     while (start < script.size()) {
         std::size_t end = script.find('\n', start);
@@ -153,9 +147,8 @@ int run_cycles(int start_day, const char* script_path) {
         sample.cpu_top_text.assign(kDriverCpuList);
         sample.mem_top_text.assign(kDriverMemList);
         sample.timestamp.format("%s %s", date, time);
-        run_monitors(&sample, &monitor_settings, &notify_settings, &run);
-        check_heartbeat_on_day(day, &sample, &monitor_settings, &notify_settings,
-                               &run.remembered_day);
+        evaluate_all_monitors(sample, monitor_settings, notify_settings, &run);
+        check_heartbeat_on_day(day, sample, monitor_settings, notify_settings, &run.remembered_day);
         std::printf("cycle done, remembered day %d\n", run.remembered_day);
         std::fflush(stdout);
     }
@@ -177,7 +170,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     if (mode == "run") {
         if (argc < 4) return usage();
-        const std::string command = read_all(argv[3]);
+        const std::string command = read_whole_file(argv[3]);
         const int rc = run_shell_command(command.c_str(),
                                          static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
         std::printf("rc=%d\n", rc);
@@ -190,15 +183,15 @@ int main(int argc, char** argv) {
     const std::map<std::string, std::string> values = read_settings(argv[2]);
     const NotifySettings settings = to_settings(values);
     const char* silent_text = value_or_null(values, "silent");
-    const int silent = silent_text != nullptr ? std::atoi(silent_text) : 0;
-    int sent = 0;
+    set_silent_mode(silent_text != nullptr && std::atoi(silent_text) != 0);
+    bool sent = false;
     if (mode == "email") {
         sent = send_email(&settings, value_or_null(values, "recipients"),
-                          value_or_null(values, "subject"), value_or_null(values, "body"), silent);
+                          value_or_null(values, "subject"), value_or_null(values, "body"));
     } else if (mode == "telegram") {
-        sent = send_telegram(&settings, value_or_null(values, "text"), silent);
+        sent = send_telegram(&settings, value_or_null(values, "text"));
     } else {
         return usage();
     }
-    return sent == 1 ? 0 : 1;
+    return sent ? 0 : 1;
 }

@@ -6,7 +6,7 @@
 #include <regex>
 #include <string>
 
-#include "control/silent_mode.h"
+#include "output/silent_mode.h"
 #include "sampling/cpu_usage.h"
 #include "sampling/sample_system.h"
 #include "support/test_support.h"

@@ -9,8 +9,8 @@
 #include <new>
 #include <string>
 
-#include "control/console.h"
-#include "control/silent_mode.h"
+#include "output/console.h"
+#include "output/silent_mode.h"
 #include "sampling/cpu_usage.h"
 #include "sampling/sample_system.h"
 

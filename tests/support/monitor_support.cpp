@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "control/event_log.h"
+#include "output/event_log.h"
 #include "support/test_support.h"
 
 Sample test_sample(double cpu_percent, int cpu_rounded, int mem_load) {
@@ -49,12 +49,19 @@ std::string read_new_log(std::size_t* offset) {
     return messages;
 }
 
-NotifySettings both_channels() {
+NotifySettings mail_account() {
     NotifySettings s{};
     s.email_enabled = 1;
     s.server.assign("smtp://mail.example.com:587");
     s.email.assign("alerts@example.com");
     s.password.assign("s3cret");
+    s.to.assign("ops@example.com");
+    s.sendtimeout = 30;
+    return s;
+}
+
+NotifySettings both_channels() {
+    NotifySettings s = mail_account();
     s.from.assign("alerts@example.com");
     s.to.assign("ops@example.com, oncall@example.com");
     s.iamalive.assign("alive@example.com");
@@ -62,7 +69,6 @@ NotifySettings both_channels() {
     s.telegram_enabled = 1;
     s.token.assign("123:abc");
     s.chat_id.assign("-1001");
-    s.sendtimeout = 30;
     return s;
 }
 

@@ -28,6 +28,11 @@ NotifySettings no_channels();
 // The timestamp in front of each entry is removed, so only messages remain.
 std::string read_new_log(std::size_t* offset);
 
+// E-mail on: server "smtp://mail.example.com:587", account
+// "alerts@example.com" / "s3cret", to "ops@example.com", 30-second timeout;
+// the sender is the caller's.
+NotifySettings mail_account();
+
 // Both channels and the heartbeat on: mail to "ops@example.com, oncall@example.com",
 // the heartbeat to "alive@example.com", Telegram chat "-1001" through
 // "https://api.telegram.org".

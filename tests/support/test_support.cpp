@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "control/console.h"
+#include "output/console.h"
+#include "output/silent_mode.h"
+#include "support/whole_file.h"
 
 void InTempDir::SetUp() {
     char cwd[4096];
@@ -58,12 +59,7 @@ std::string slurp(std::FILE* f) {
 std::string ConsoleCapture::out() const { return slurp(out_); }
 std::string ConsoleCapture::err() const { return slurp(err_); }
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
+std::string read_file(const std::string& path) { return read_whole_file(path.c_str()); }
 
 void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -74,3 +70,7 @@ bool file_exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
+
+SilentMode::SilentMode(bool on) { set_silent_mode(on); }
+
+SilentMode::~SilentMode() { set_silent_mode(false); }

@@ -35,6 +35,15 @@ private:
     std::FILE* err_;
 };
 
+// Silent mode on or off while it lives, as "-s" sets it; off afterwards.
+class SilentMode {
+public:
+    explicit SilentMode(bool on);
+    ~SilentMode();
+    SilentMode(const SilentMode&) = delete;
+    SilentMode& operator=(const SilentMode&) = delete;
+};
+
 // Whole-file helpers, byte for byte.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);

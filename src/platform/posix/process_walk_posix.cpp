@@ -72,9 +72,7 @@ bool stat_path_of(const char* name, char (&path)[32], std::uint32_t* pid) {
 }  // namespace
 
 bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
-    walk->handle = nullptr;
-    walk->measure = measure;
-    walk->started = false;
+    reset_process_walk(walk, measure);
     ProcWalkState* state = new (walk->state) ProcWalkState;
     state->filled = 0;
     state->offset = 0;
@@ -85,10 +83,7 @@ bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
 }
 
 bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
-    out->pid = 0;
-    out->name[0] = '\0';
-    out->working_set = 0;
-    out->cpu_time = 0;
+    clear_process_entry(out);
     if (walk->handle == nullptr) return false;
     ProcWalkState* state = state_of(walk);
     walk->started = true;

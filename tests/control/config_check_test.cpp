@@ -1,4 +1,4 @@
-#include "config/config_check.h"
+#include "control/config_check.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ std::string check(const char* contents, int kind, int* result) {
     const char* path = kind == 0 ? kMonitorSettingsFile : kNotifySettingsFile;
     write_file(path, contents);
     ConsoleCapture console;
-    *result = validate_config_file(path, kind);
+    *result = validate_config_file(path, kind == 0 ? SettingsFile::monitor : SettingsFile::notify) ? 1 : 0;
     return console.out();
 }
 

@@ -1,6 +1,8 @@
-#include "control/console.h"
+#include "output/console.h"
 
 #include <cstdarg>
+
+#include "output/silent_mode.h"
 
 namespace {
 std::FILE* g_out = nullptr;
@@ -25,6 +27,16 @@ void console_err(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
     write_to(g_err != nullptr ? g_err : stderr, fmt, args);
+    va_end(args);
+}
+
+bool console_notes_shown() { return !silent_mode(); }
+
+void console_note(const char* fmt, ...) {
+    if (!console_notes_shown()) return;
+    va_list args;
+    va_start(args, fmt);
+    write_to(g_out != nullptr ? g_out : stdout, fmt, args);
     va_end(args);
 }
 

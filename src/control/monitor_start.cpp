@@ -1,14 +1,13 @@
-#include "control/monitor_run.h"
+#include "control/monitor_start.h"
 
 #include <cstdlib>
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
-#include "control/banner.h"
-#include "control/console.h"
 #include "control/pid_file.h"
-#include "control/silent_mode.h"
 #include "monitor/monitor_loop.h"
+#include "output/banner.h"
+#include "output/console.h"
 #include "platform/platform.h"
 #include "sampling/cpu_usage.h"
 
@@ -27,7 +26,7 @@ void remove_pid_file_at_exit() { remove_pid_file(); }
 
 }  // namespace
 
-int run_monitor(int start_day) {
+int start_monitoring(int start_day) {
     // both failure messages reach the console also in silent mode: a
     // background copy has nobody else to tell
     switch (take_pid_file()) {
@@ -44,20 +43,19 @@ int run_monitor(int start_day) {
     // from outside does not, which is why "-stop" deletes it itself
     std::atexit(remove_pid_file_at_exit);
 
-    const int silent = silent_mode() ? 1 : 0;
-    if (!silent) print_banner();
+    if (console_notes_shown()) print_banner();
     // the settings records live as long as the run
     MonitorSettings monitor_settings{};
-    if (load_monitor_settings(&monitor_settings, silent) == 0) return 1;
+    if (!load_monitor_settings(&monitor_settings)) return 1;
     // without notification settings the monitor still runs; it only sends nothing
     NotifySettings notify_settings{};
-    (void)load_notify_settings(&notify_settings, silent);
-    if (!silent) console_out("\n");
+    (void)load_notify_settings(&notify_settings);
+    console_note("\n");
 
     CpuReading previous{};
     if (!read_cpu(&previous)) {
         console_err("Cannot initialize CPU monitor\n");
         return 1;
     }
-    run_monitor_loop(&monitor_settings, &notify_settings, &previous, start_day);
+    cycle_forever(monitor_settings, notify_settings, &previous, start_day);
 }

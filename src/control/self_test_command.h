@@ -2,4 +2,4 @@
 #pragma once
 
 // Returns the exit code: 0 when at least one channel's send succeeded, else 1.
-int run_notification_test();
+int run_self_test_command();

@@ -1,4 +1,4 @@
-#include "control/event_log.h"
+#include "output/event_log.h"
 
 #include <gtest/gtest.h>
 

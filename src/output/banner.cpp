@@ -1,5 +1,5 @@
-#include "control/banner.h"
+#include "output/banner.h"
 
-#include "control/console.h"
+#include "output/console.h"
 
 void print_banner() { console_out("\nLOADHAWK Windows Version 1.0 from %s\n\n", kMakerAttribution); }

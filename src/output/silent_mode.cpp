@@ -1,4 +1,4 @@
-#include "control/silent_mode.h"
+#include "output/silent_mode.h"
 
 namespace {
 bool g_silent = false;

@@ -15,4 +15,4 @@ PidFileTake take_pid_file();
 // ordinary exit), the banner unless silent, both settings files, the first
 // CPU reading, then the endless cycle. Returns only the exit code 1 of a
 // start that failed. `start_day` is the day of the month of the start time.
-int run_monitor(int start_day);
+int start_monitoring(int start_day);

@@ -1,14 +1,14 @@
-#include "notify/notification_test.h"
+#include "control/self_test_command.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 
-#include "control/silent_mode.h"
 #include "notify/email.h"
-#include "notify/fake_curl.h"
+#include "output/silent_mode.h"
 #include "platform/platform.h"
+#include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"
 
@@ -37,15 +37,15 @@ struct Outcome {
 
 Outcome run_test() {
     ConsoleCapture console;
-    const int rc = run_notification_test();
+    const int rc = run_self_test_command();
     return {rc, console.out(), console.err()};
 }
 
 }  // namespace
 
-using NotificationTest = InTempDirWithCurl;
+using SelfTestCommand = InTempDirWithCurl;
 
-TEST_F(NotificationTest, NoSettingsFilesReportsBothChannelsNotConfigured) {
+TEST_F(SelfTestCommand, NoSettingsFilesReportsBothChannelsNotConfigured) {
     const Outcome r = run_test();
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.out,
@@ -64,7 +64,7 @@ TEST_F(NotificationTest, NoSettingsFilesReportsBothChannelsNotConfigured) {
     EXPECT_EQ(curl_->calls(), "");
 }
 
-TEST_F(NotificationTest, OnlyEmailWorkingIsEnoughForSuccess) {
+TEST_F(SelfTestCommand, OnlyEmailWorkingIsEnoughForSuccess) {
     write_file("loadhawk_setup.txt", "hostid : \"not-used-by-the-test\"\n");
     write_file("loadhawk_email.txt", kMailOnly);
     const Outcome r = run_test();
@@ -94,7 +94,7 @@ TEST_F(NotificationTest, OnlyEmailWorkingIsEnoughForSuccess) {
     EXPECT_FALSE(file_exists(kMailMessageFile));
 }
 
-TEST_F(NotificationTest, BothFailingEvenInSilentMode) {
+TEST_F(SelfTestCommand, BothFailingEvenInSilentMode) {
     write_file("loadhawk_setup.txt", "hostid : \"h\"\n");
     write_file("loadhawk_email.txt", std::string(kMailOnly) + kTelegram);
     curl_->set_rc(7);
@@ -118,7 +118,7 @@ TEST_F(NotificationTest, BothFailingEvenInSilentMode) {
     EXPECT_EQ(curl_->calls(), "call\ncall\n");
 }
 
-TEST_F(NotificationTest, BothMessagesCarryOneTimestamp) {
+TEST_F(SelfTestCommand, BothMessagesCarryOneTimestamp) {
     write_file("loadhawk_setup.txt", "hostid : \"h\"\n");
     write_file("loadhawk_email.txt", std::string(kMailOnly) + kTelegram);
     const Outcome r = run_test();
