@@ -6,6 +6,7 @@
 #include "config/notify_settings.h"
 #include "control/pid_file.h"
 #include "monitor/monitor_loop.h"
+#include "notify/send_files.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "platform/platform.h"
@@ -42,6 +43,8 @@ int start_monitoring(int start_day) {
     // from here on every ordinary exit removes the pid file; a termination
     // from outside does not, which is why "-stop" deletes it itself
     std::atexit(remove_pid_file_at_exit);
+    // a message or curl configuration file that a crashed run left behind
+    remove_leftover_send_files();
 
     if (console_notes_shown()) print_banner();
     // the settings records live as long as the run
