@@ -43,13 +43,13 @@ int start_monitoring(int start_day) {
     // from here on every ordinary exit removes the pid file; a termination
     // from outside does not, which is why "-stop" deletes it itself
     std::atexit(remove_pid_file_at_exit);
-    // a message or curl configuration file that a crashed run left behind
-    remove_leftover_send_files();
 
     if (console_notes_shown()) print_banner();
     // the settings records live as long as the run
     MonitorSettings monitor_settings{};
     if (!load_monitor_settings(&monitor_settings)) return 1;
+    // a message or curl configuration file that a crashed run left behind
+    remove_leftover_send_files();
     // without notification settings the monitor still runs; it only sends nothing
     NotifySettings notify_settings{};
     (void)load_notify_settings(&notify_settings);

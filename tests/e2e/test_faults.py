@@ -104,13 +104,14 @@ def full_disk(tmp_path):
         setup_dir(disk)
         write_file(disk, "loadhawk_email.txt", 'server : "smtp://127.0.0.1:25"\n'
                    'email : "bot@example.com"\npassword : "pw"\nto : "ops@example.com"\n')
-        with open(disk / "filler", "wb") as filler:
-            try:
-                while True:
-                    filler.write(b"x" * 4096)
-                    filler.flush()
-            except OSError:
+        filler = os.open(disk / "filler", os.O_WRONLY | os.O_CREAT, 0o600)
+        try:
+            while os.write(filler, b"x" * 512) > 0:
                 pass
+        except OSError:
+            pass  # the disk is full
+        finally:
+            os.close(filler)
         yield disk
     finally:
         subprocess.run(["umount", "-l", str(disk)], capture_output=True)
