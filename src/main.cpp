@@ -1,5 +1,9 @@
 // loadhawk: watches this machine's CPU and memory load and sends notices
 // when it stays out of bounds.
 #include "control/dispatch.h"
+#include "platform/platform.h"
 
-int main(int argc, char** argv) { return run_program(argc, argv); }
+int main(int argc, char** argv) {
+    plat::prepare_console();
+    return run_program(argc, argv);
+}

@@ -58,33 +58,39 @@ enum class ProcessMeasure { working_set, cpu_time };
 
 struct ProcessEntry {
     std::uint32_t pid;
-    char name[kImageNameCap];  // image name without a path, cut to 259 characters
+    char name[kImageNameCap];  // image name without a path, UTF-8, cut to 259 bytes
     std::uint64_t working_set;  // bytes; filled by a working_set walk
     std::uint64_t cpu_time;     // kernel + user time in 100-ns units; filled by a cpu_time walk
 };
 
 // Room inside a walk for a backend's own state, so a walk needs no heap:
 // the POSIX backend keeps its /proc directory descriptor and a block of
-// directory entries here; the Win32 backend needs only `handle`.
+// directory entries here; the Win32 backend its place in the process list.
 constexpr std::size_t kProcessWalkStateCap = 8192;
 
-// One walk over a fresh list of all processes (a toolhelp snapshot, a /proc
-// directory stream). Open it with process_walk_begin, read with
-// process_walk_next until it returns false, close it with process_walk_end.
-// A walk that failed to begin yields no process and may still be ended.
+// One walk over a fresh list of all processes (the system's process
+// information, a /proc directory stream). Open it with process_walk_begin,
+// read with process_walk_next until it returns false, close it with
+// process_walk_end. A walk that failed to begin yields no process and may
+// still be ended.
 struct ProcessWalk {
     void* handle;
     ProcessMeasure measure;
     bool started;
+    // processes listed whose measure this walk was refused so far (another
+    // account's, a protected one); a process that ended meanwhile is no
+    // refusal
+    std::uint32_t unreadable;
     alignas(16) unsigned char state[kProcessWalkStateCap];
 };
 
 // What every backend's process_walk_begin does first: a walk with nothing
-// opened and nothing read yet.
+// opened, nothing read and nothing refused yet.
 inline void reset_process_walk(ProcessWalk* walk, ProcessMeasure measure) {
     walk->handle = nullptr;
     walk->measure = measure;
     walk->started = false;
+    walk->unreadable = 0;
 }
 // What every backend's process_walk_next does first: an entry of pid 0,
 // empty name and zero measures, which is what the caller sees at the end.
@@ -96,9 +102,10 @@ inline void clear_process_entry(ProcessEntry* out) {
 }
 
 [[nodiscard]] bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure);
-// The next process, in list order, whose measure could be read. A process
-// that cannot be opened or read (protected, another user's, already gone) is
-// skipped. Returns false after the last one.
+// The next process, in list order, whose measure could be read; names are
+// UTF-8. A process that cannot be read is skipped (and counted in
+// `unreadable` when it was refused), asking no more of any process than
+// its measure needs. Returns false after the last one.
 [[nodiscard]] bool process_walk_next(ProcessWalk* walk, ProcessEntry* out);
 void process_walk_end(ProcessWalk* walk);
 
@@ -118,15 +125,16 @@ std::uint32_t own_pid();
 [[nodiscard]] bool terminate_process(std::uint32_t pid);
 
 // Starts a hidden, detached copy of this program with the argument "-s",
-// in the current working directory, surviving the console that started it.
+// in the current working directory, surviving the console that started it
+// (on Windows outside the caller's job where that job allows it).
 [[nodiscard]] bool start_detached_copy();
 
 // The command interpreter that runs notification commands.
 enum class Interpreter { cmd, posix_sh };
 Interpreter interpreter();
 
-// The interpreter invocation placed before a command ("cmd.exe /C ",
-// "/bin/sh -c "); its length counts toward the command-line capacity.
+// The interpreter invocation placed before a command ("cmd.exe /D /V:OFF
+// /S /C ", "/bin/sh -c "); its length counts toward the command-line capacity.
 const char* interpreter_prefix();
 
 // The null device as the interpreter names it ("nul", "/dev/null").
@@ -134,6 +142,10 @@ const char* null_device();
 
 // Runs `command` through the interpreter: hidden, no handles inherited, in the
 // current directory and environment, nothing it writes reaching our console.
+// The interpreter is started by its full path; on Windows the program the
+// command starts with is looked up along PATH and never in the current
+// directory (cmd.exe would look there first), and cmd.exe reads at most
+// 8191 characters of the command.
 // Waits at most `timeout_seconds` (0 = no limit); on overrun the interpreter
 // and everything it started are ended and the result is 124.
 // Result: the exit code; -1 when the interpreter cannot be started; 1 when
@@ -182,6 +194,13 @@ void remove_transient_files();
 
 // The computer's name; false (and empty text) when it cannot be read.
 [[nodiscard]] bool computer_name(TextBuffer out);
+
+// ---------------------------------------------------------------- console
+
+// Lets the console show the UTF-8 text the program writes: on Windows the
+// console's output code page becomes UTF-8 until the program exits; other
+// terminals take UTF-8 as it comes.
+void prepare_console();
 
 // ---------------------------------------------------------------- locks
 

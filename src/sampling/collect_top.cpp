@@ -7,16 +7,18 @@ namespace {
 
 constexpr double k100nsPerSecond = 10000000.0;
 
-// One walk: every process whose measure can be read is offered to the list.
-void collect_top(plat::ProcessMeasure measure, std::uint64_t total_bytes, TopList* list) {
+// One walk: every process whose measure can be read is offered to the
+// list. Returns the processes the walk was refused.
+std::uint32_t collect_top(const ProcessSource& source, plat::ProcessMeasure measure,
+                          std::uint64_t total_bytes, TopList* list) {
     *list = TopList{};
     plat::ProcessWalk walk;
-    if (!plat::process_walk_begin(&walk, measure)) {
-        plat::process_walk_end(&walk);
-        return;
+    if (!source.begin(&walk, measure)) {
+        source.end(&walk);
+        return 0;
     }
     plat::ProcessEntry entry;
-    while (plat::process_walk_next(&walk, &entry)) {
+    while (source.next(&walk, &entry)) {
         double value = 0.0;
         if (measure == plat::ProcessMeasure::working_set) {
             value = total_bytes != 0 ? static_cast<double>(entry.working_set) * 100.0 /
@@ -35,14 +37,17 @@ void collect_top(plat::ProcessMeasure measure, std::uint64_t total_bytes, TopLis
         candidate.value = value;
         insert_top_entry(list, &candidate);
     }
-    plat::process_walk_end(&walk);
+    source.end(&walk);
+    return walk.unreadable;
 }
 
 }  // namespace
 
-void collect_memory_top(std::uint64_t total_mb, TopList* list) {
+std::uint32_t collect_memory_top(std::uint64_t total_mb, TopList* list, const ProcessSource& source) {
     // total physical memory cut down to whole MB
-    collect_top(plat::ProcessMeasure::working_set, total_mb << 20, list);
+    return collect_top(source, plat::ProcessMeasure::working_set, total_mb << 20, list);
 }
 
-void collect_cpu_time_top(TopList* list) { collect_top(plat::ProcessMeasure::cpu_time, 0, list); }
+std::uint32_t collect_cpu_time_top(TopList* list, const ProcessSource& source) {
+    return collect_top(source, plat::ProcessMeasure::cpu_time, 0, list);
+}

@@ -14,16 +14,16 @@ bool read_cpu(CpuReading* out) {
 
 double cpu_usage(const CpuReading& previous, const CpuReading& now) {
     // unsigned deltas; kernel time includes idle time, so total is all time
-    // and busy = total - idle
+    // and busy = total - idle. Some systems report an idle delta above the
+    // kernel+user delta (and counters may go backwards): idle at or above
+    // total is an idle machine, never a wrapped-around busy one.
     const std::uint64_t total =
         (now.kernel_time - previous.kernel_time) + (now.user_time - previous.user_time);
     const std::uint64_t idle = now.idle_time - previous.idle_time;
-    const std::uint64_t busy = total - idle;
-    double percent = 0.0;
-    if (total != 0) percent = static_cast<double>(busy) * 100.0 / static_cast<double>(total);
-    if (percent < 0.0) percent = 0.0;
-    if (percent > 100.0) percent = 100.0;
-    return percent;
+    if (total == 0 || idle >= total) return 0.0;
+    const double percent =
+        static_cast<double>(total - idle) * 100.0 / static_cast<double>(total);
+    return percent > 100.0 ? 100.0 : percent;
 }
 
 double advance_cpu_reading(CpuReading* previous, const CpuReading* now) {

@@ -40,6 +40,9 @@ struct Sample {
     std::uint64_t avail_mb;
     TopList mem_top;
     TopList cpu_top;
+    // processes left out of this cycle's lists because reading them was
+    // refused (the larger count of the two walks)
+    std::uint32_t unreadable_processes;
     FixedText<kTopTextCap> mem_top_text;
     FixedText<kTopTextCap> cpu_top_text;
     FixedText<kTimestampCap> timestamp;

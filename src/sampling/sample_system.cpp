@@ -16,7 +16,7 @@ void sample_system(CpuReading* previous, Sample* sample) {
     measure_system(previous, sample);
 }
 
-void measure_system(CpuReading* previous, Sample* sample) {
+void measure_system(CpuReading* previous, Sample* sample, const ProcessSource& processes) {
     CpuReading now{};
     const bool have_cpu = read_cpu(&now);
     sample->cpu_percent = advance_cpu_reading(previous, have_cpu ? &now : nullptr);
@@ -33,8 +33,15 @@ void measure_system(CpuReading* previous, Sample* sample) {
         sample->avail_mb = 0;
     }
 
-    collect_memory_top(sample->total_mb, &sample->mem_top);
-    collect_cpu_time_top(&sample->cpu_top);
+    const std::uint32_t unreadable_before = sample->unreadable_processes;
+    const std::uint32_t memory_refused = collect_memory_top(sample->total_mb, &sample->mem_top, processes);
+    const std::uint32_t cpu_refused = collect_cpu_time_top(&sample->cpu_top, processes);
+    sample->unreadable_processes = memory_refused > cpu_refused ? memory_refused : cpu_refused;
+    if (sample->unreadable_processes != unreadable_before) {
+        // once per change, not every cycle
+        log_event("Processes not readable: %lu (left out of the top lists)\n",
+                  static_cast<unsigned long>(sample->unreadable_processes));
+    }
     render_top_list(sample->mem_top, TopKind::memory, sample->mem_top_text.out());
     render_top_list(sample->cpu_top, TopKind::cpu_time, sample->cpu_top_text.out());
     format_timestamp(sample->timestamp.out());

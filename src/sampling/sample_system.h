@@ -1,6 +1,7 @@
 // One cycle's sample of the machine.
 #pragma once
 
+#include "sampling/collect_top.h"
 #include "sampling/sample.h"
 
 // Takes one cycle's sample: pauses one second, then does measure_system.
@@ -11,6 +12,10 @@
 void sample_system(CpuReading* previous, Sample* sample);
 
 // Everything of sample_system after the pause, in this order: CPU figure,
-// memory figures, memory walk, CPU-time walk, both list texts, timestamp,
-// and the console report unless in silent mode.
-void measure_system(CpuReading* previous, Sample* sample);
+// memory figures, memory walk, CPU-time walk (both from `processes`), both
+// list texts, timestamp, and the console report unless in silent mode.
+// When the count of processes left out differs from the one `sample` held
+// (the previous cycle's: the run reuses one sample), the event log gets
+// "Processes not readable: N (left out of the top lists)".
+void measure_system(CpuReading* previous, Sample* sample,
+                    const ProcessSource& processes = kSystemProcesses);

@@ -33,6 +33,10 @@ std::size_t text_append(TextBuffer out, const char* fmt, ...) LH_PRINTF(2, 3);
 std::size_t text_copy(TextBuffer out, const char* source);
 // Copies at most `count` bytes of `source` (stops early at its terminator).
 std::size_t text_copy_n(TextBuffer out, const char* source, std::size_t count);
+// Copies `count` UTF-16 units (the system's wide-character names) as UTF-8,
+// cut after the last whole character that fits, so the text stays valid
+// UTF-8. An unpaired surrogate becomes U+FFFD; a zero unit ends the text.
+std::size_t text_copy_utf16(TextBuffer out, const char16_t* units, std::size_t count);
 
 template <std::size_t N>
 struct FixedText {

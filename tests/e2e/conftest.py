@@ -8,6 +8,7 @@ ends, also when it fails.
 import os
 import pathlib
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -102,6 +103,8 @@ class Program:
         self.kind = kind
         self.path = pathlib.Path(path)
         self.reaper = reaper
+        # environment entries of every run (a test's own come on top)
+        self.env = {}
 
     @property
     def windows(self):
@@ -113,11 +116,12 @@ class Program:
         return [str(self.path), *args]
 
     def environment(self, extra=None):
+        merged = dict(self.env)
+        merged.update(extra or {})
         if self.windows:
-            return wine_environment(extra)
+            return wine_environment(merged)
         env = dict(os.environ)
-        if extra:
-            env.update(extra)
+        env.update(merged)
         return env
 
     def run(self, *args, cwd, timeout=60, env=None):
@@ -211,6 +215,11 @@ def read_log(directory):
 def copy_examples(directory):
     for name in ("loadhawk_setup.txt", "loadhawk_email.txt"):
         (pathlib.Path(directory) / name).write_bytes((EXAMPLES / name).read_bytes())
+
+
+def windows_path(path):
+    """A Linux path as Wine's Windows programs see it (drive Z: is /)."""
+    return "Z:" + str(path).replace("/", "\\")
 
 
 def wait_for(predicate, timeout=20.0, step=0.1):
@@ -308,6 +317,8 @@ def standin_calls(directory):
         if tag == "CALL":
             calls.append({"pid": int(rest), "args": [], "file": None, "config": None,
                           "woke": False})
+        elif tag == "EXE":
+            calls[-1]["exe"] = bytes.fromhex(rest).decode("latin-1")
         elif tag == "LINE":
             calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
         elif tag == "ARG":
@@ -319,6 +330,24 @@ def standin_calls(directory):
         elif tag == "WOKE":
             calls[-1]["woke"] = True
     return calls
+
+
+def curl_on_path(program, workdir, bin_dir):
+    """Puts the curl.exe stand-in on Wine's PATH (WINEPATH) for every run of
+    `program`, and plants copies of it named cmd.exe and curl.exe in the
+    working directory, where cmd.exe and CreateProcess would look first.
+    Returns the Windows path of the stand-in on PATH."""
+    bin_dir.mkdir()
+    shutil.copy(program.path.parent / "curl.exe", bin_dir / "curl.exe")
+    for planted in ("cmd.exe", "curl.exe"):
+        shutil.copy(program.path.parent / "curl.exe", pathlib.Path(workdir) / planted)
+    program.env["WINEPATH"] = windows_path(bin_dir)
+    return windows_path(bin_dir / "curl.exe")
+
+
+def planted_programs_that_ran(workdir, curl_path):
+    """The programs other than the stand-in on PATH that recorded a call."""
+    return [c["exe"] for c in standin_calls(workdir) if c["exe"] != curl_path]
 
 
 # the curl configuration file of a send, and the forms of the Date and

@@ -18,7 +18,7 @@ import time
 
 import pytest
 
-from conftest import normalise, prepare_dir, read_text, wait_for, write_file
+from conftest import Program, normalise, prepare_dir, read_text, wait_for, write_file
 
 PR_SET_CHILD_SUBREAPER = 36
 
@@ -163,7 +163,15 @@ def run(program, cwd, *args):
     return r.rc, r.out, r.err
 
 
-def test_start_status_second_start_stop_status(program, workdir, dirs):
+# also with the program in, and working in, a folder whose name lies
+# outside the ANSI code page: the copy starts by its wide-character path
+@pytest.mark.parametrize("folder", ["work", "\u043f\u0430\u043f\u043a\u0430"])
+def test_start_status_second_start_stop_status(program, tmp_path, dirs, folder):
+    workdir = tmp_path / folder
+    if folder != "work":
+        workdir.mkdir()
+        shutil.copy(program.path, workdir / program.path.name)
+        program = Program(program.kind, workdir / program.path.name, program.reaper)
     dirs.add(program, workdir)
     assert run(program, workdir, "-start") == (0, "loadhawk start requested\n", "")
     assert wait_for(lambda: pid_in_file(workdir) is not None, timeout=30), read_pid_file(workdir)

@@ -17,8 +17,9 @@ import urllib.parse
 
 import pytest
 
-from conftest import (CONFIG_FILE, Monitor, curl_config, driver, log_messages, mail_bytes,
-                      standin_calls, wait_for, write_file)
+from conftest import (CONFIG_FILE, WINE, Monitor, curl_config, curl_on_path, driver, log_messages,
+                      mail_bytes, planted_programs_that_ran, standin_calls, wait_for,
+                      wine_environment, write_file)
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
 
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
@@ -203,9 +204,8 @@ def test_self_test_without_settings_and_in_silent_mode(program, workdir):
 # ------------------------------------------------------------------ -test under Wine
 
 @pytest.mark.parametrize("value", [TEST_PASSWORD, "%USERNAME%&echo PWNED>PWNED", "a\\%b"])
-def test_windows_self_test_as_curl_sees_it(windows, workdir, value):
-    # cmd.exe finds curl in the working directory first
-    shutil.copy(windows.path.parent / "curl.exe", workdir / "curl.exe")
+def test_windows_self_test_as_curl_sees_it(windows, workdir, tmp_path, value):
+    curl = curl_on_path(windows, workdir, tmp_path / "bin")
     write_file(workdir, "loadhawk_setup.txt", 'hostid : "h"\n')
     write_file(workdir, "loadhawk_email.txt", notify_file(
         server="smtp://127.0.0.1:25", password=value, token=TOKEN, chat_id=value,
@@ -217,8 +217,14 @@ def test_windows_self_test_as_curl_sees_it(windows, workdir, value):
                             "-K", CONFIG_FILE, "-T", MESSAGE_FILE,
                             "--mail-rcpt", "ops@example.com", "--mail-rcpt", "oncall@example.com"]
     assert mail["config"] == curl_config("user", f"{TEST_LOGIN}:{value}")
+    assert planted_programs_that_ran(workdir, curl) == []
     # the password stands on no command line
     assert value not in mail["line"]
+    if value == TEST_PASSWORD:
+        assert mail["line"] == (
+            f'"{curl}" -s smtp://127.0.0.1:25 --mail-from "{TEST_LOGIN}" --ssl'
+            ' -K "cpucurlconf.txt" -T "cpumailtext.txt"'
+            ' --mail-rcpt "ops@example.com" --mail-rcpt "oncall@example.com"')
     # the message curl read: the test subject, CRLF line ends, the computer's name
     assert mail["file"].startswith(
         f"From: {TEST_LOGIN}\r\nTo: {TO}\r\nSubject: {TEST_SUBJECT}\r\n".encode())
@@ -235,6 +241,50 @@ def test_windows_self_test_as_curl_sees_it(windows, workdir, value):
     assert not (workdir / "PWNED").exists()
     assert not (workdir / MESSAGE_FILE).exists()
     assert not (workdir / CONFIG_FILE).exists()
+
+
+# a monitor run under Wine that mails its memory alert in the first cycle
+MEM_LOW_SETUP = """hostid : "e2e-host"
+interval : "1"
+*cpuhighthreshold : "85"
+*memhighthreshold : "85"
+*cpulowthreshold : "10"
+memlowthreshold : "100"
+memlownum : "1"
+"""
+
+
+def test_windows_monitor_mails_through_curl_on_path_with_utf8_names(windows, workdir, tmp_path,
+                                                                    reaper):
+    curl = curl_on_path(windows, workdir, tmp_path / "bin")
+    # a process named outside the ANSI code page that holds more memory than
+    # any of Wine's own, so it heads the memory list
+    holder_dir = tmp_path / "holder"
+    holder_dir.mkdir()
+    shutil.copy(windows.path.parent / "curl.exe", holder_dir / "Gr\u00f6\u00dfe.exe")
+    holder = reaper.track(subprocess.Popen(
+        [WINE, str(holder_dir / "Gr\u00f6\u00dfe.exe")], cwd=holder_dir, stdin=subprocess.DEVNULL,
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        env=wine_environment({"CURL_STANDIN_HOLD_MB": "300", "CURL_STANDIN_HANG": "120"})))
+    assert wait_for(lambda: standin_calls(holder_dir), timeout=60), holder.poll()
+    time.sleep(2)  # the memory is written after the record
+
+    write_file(workdir, "loadhawk_setup.txt", MEM_LOW_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
+    m = Monitor(windows, workdir)
+    assert wait_for(lambda: any(c["file"] for c in standin_calls(workdir)), timeout=60), m.log()
+    m.wait_for_log(r"MEMORY Usage <= 100% Still LOW")
+    m.end()
+
+    name = "COMMAND: Gr\u00f6\u00dfe.exe\r\n".encode()  # UTF-8
+    [mail] = standin_calls(workdir)
+    assert planted_programs_that_ran(workdir, curl) == []
+    assert re.search(rb"\r\nTOP1- PID: \d+ %MEM: \d+\.\d " + re.escape(name), mail["file"]), mail["file"]
+    log = (workdir / "loadhawk_log.txt").read_bytes()
+    assert re.search(rb"MEMORY Usage <= 100% count \[1\] of \[1\] TOP1- TOP1- PID: \d+ %MEM: \d+\.\d "
+                     + re.escape(name), log), log
+    # the console (a pipe here) gets the same bytes
+    assert re.search(rb"\nTOP1- PID: \d+ %MEM: \d+\.\d " + re.escape(name), m.out_path.read_bytes())
 
 
 # ------------------------------------------------------------------ monitor run, real curl

@@ -12,8 +12,8 @@ import urllib.parse
 
 import pytest
 
-from conftest import (CONFIG_FILE, curl_config, driver, log_messages, mail_bytes, standin_calls,
-                      wait_for)
+from conftest import (CONFIG_FILE, curl_config, curl_on_path, driver, log_messages, mail_bytes,
+                      planted_programs_that_ran, standin_calls, wait_for)
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, SmtpPeer, free_port
 
 MESSAGE_FILE = "cpumailtext.txt"
@@ -27,11 +27,12 @@ def native_driver(reaper):
 
 
 @pytest.fixture
-def windows_driver(reaper, workdir):
+def windows_driver(reaper, workdir, tmp_path):
     d = driver("windows", reaper)
-    # cmd.exe finds curl in the working directory first
-    shutil.copy(d.path.parent / "curl.exe", workdir / "curl.exe")
-    return d
+    d.curl = curl_on_path(d, workdir, tmp_path / "bin")
+    yield d
+    # the planted cmd.exe and curl.exe never ran, whatever the test did
+    assert planted_programs_that_ran(workdir, d.curl) == []
 
 
 def escape(value):
@@ -280,10 +281,12 @@ def test_windows_mail_command_as_curl_sees_it(windows_driver, workdir):
     values = mail_values("smtp://127.0.0.1:25", **{"from": "loadhawk <alerts@example.com>"})
     r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
     assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+    # the stand-in on PATH ran, named by its full path
     [call] = standin_calls(workdir)
+    assert call["exe"] == windows_driver.curl
     # the command line as curl.exe got it holds no secret: the login is in -K's file
     assert call["line"] == (
-        'curl -s smtp://127.0.0.1:25 --mail-from "loadhawk <alerts@example.com>" --ssl'
+        f'"{windows_driver.curl}" -s smtp://127.0.0.1:25 --mail-from "loadhawk <alerts@example.com>" --ssl'
         ' -K "cpucurlconf.txt" -T "cpumailtext.txt"'
         ' --mail-rcpt "ops@example.com" --mail-rcpt "oncall@example.com"')
     assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from",
@@ -308,6 +311,7 @@ WINDOWS_HOSTILE = [
     "& | < > ^ ( ) $(x) `x` ' ! ;",
     "%USERNAME%&echo PWNED>PWNED",
     "caf\xe9 100%",
+    "Pa!OS!w0rd",  # !NAME! expansion stays off, whatever the registry says
 ]
 
 
@@ -374,9 +378,11 @@ def test_windows_runner_exit_codes_cut_and_working_directory(windows_driver, wor
     (workdir / "input.txt").write_text("from the working directory")
     assert run_command(windows_driver, workdir, "type input.txt > copy.txt") == 0
     assert (workdir / "copy.txt").read_text().strip() == "from the working directory"
-    # "cmd.exe /C " + command holds at most 8191 characters
+    # cmd.exe reads at most 8191 characters after /C: the command between
+    # quotes, "curl" named by its full path in quotes
     head = "curl -s "
-    for length, kept in ((8180, 8180), (8181, 8180)):
+    limit = 8191 - len(windows_driver.curl)
+    for length, kept in ((limit, limit), (limit + 1, limit)):
         (workdir / "curl_standin.log").unlink(missing_ok=True)
         assert run_command(windows_driver, workdir, head + "A" * (length - len(head))) == 0
         [call] = standin_calls(workdir)

@@ -3,6 +3,7 @@
  * (CURL_STANDIN_LOG, else "curl_standin.log" in the working directory):
  *
  *   CALL <pid>
+ *   EXE <hex of the program file that ran>
  *   LINE <hex of the command line as the process got it>
  *   ARG <hex of argv[i]>          one per argument, argv[0] left out
  *   CONFIG <hex of the file named by -K>  when it could be read
@@ -10,12 +11,16 @@
  *   END
  *
  * CURL_STANDIN_HANG=<seconds> makes it wait that long afterwards (then it
- * appends "WOKE"); CURL_STANDIN_RC=<n> is its exit code (default 0). */
+ * appends "WOKE"); CURL_STANDIN_HOLD_MB=<n> makes it hold that many
+ * megabytes of written memory while it waits; CURL_STANDIN_RC=<n> is its
+ * exit code (default 0). */
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+static char* volatile g_held;
 
 static void put_hex(FILE* log, const unsigned char* bytes, size_t count) {
     static const char digits[] = "0123456789abcdef";
@@ -41,7 +46,11 @@ int main(int argc, char** argv) {
     if (log_path == NULL || log_path[0] == '\0') log_path = "curl_standin.log";
     FILE* log = fopen(log_path, "ab");
     if (log == NULL) return 90;
-    fprintf(log, "CALL %lu\nLINE ", (unsigned long)GetCurrentProcessId());
+    fprintf(log, "CALL %lu\nEXE ", (unsigned long)GetCurrentProcessId());
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, exe, MAX_PATH);
+    put_hex(log, (const unsigned char*)exe, strlen(exe));
+    fputs("\nLINE ", log);
     const char* line = GetCommandLineA();
     put_hex(log, (const unsigned char*)line, strlen(line));
     fputc('\n', log);
@@ -59,6 +68,13 @@ int main(int argc, char** argv) {
     fputs("END\n", log);
     fclose(log);
 
+    const char* hold = getenv("CURL_STANDIN_HOLD_MB");
+    if (hold != NULL && atoi(hold) > 0) {
+        const size_t size = (size_t)atoi(hold) << 20;
+        /* written, so every page is in the working set; kept reachable */
+        g_held = malloc(size);
+        if (g_held != NULL) memset(g_held, 1, size);
+    }
     const char* hang = getenv("CURL_STANDIN_HANG");
     if (hang != NULL && atoi(hang) > 0) {
         Sleep((DWORD)atoi(hang) * 1000u);

@@ -15,9 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "output/silent_mode.h"
 #include "platform/platform.h"
 #include "sampling/render_top_list.h"
+#include "sampling/sample_system.h"
 #include "support/child_process.h"
+#include "support/monitor_support.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -149,4 +153,93 @@ TEST(CollectTopLive, NoTotalMemoryLeavesTheMemoryListEmpty) {
     FixedText<kTopTextCap> text;
     render_top_list(list, TopKind::memory, text.out());
     EXPECT_STREQ(text.c_str(), "TOP1- PID: 0 %MEM: 0.0 COMMAND: ?\n");
+}
+
+namespace {
+
+// A process list as Windows gives it to a standard user: processes of
+// other accounts are listed, but opening them is refused.
+struct ListedProcess {
+    std::uint32_t pid;
+    const char* name;
+    std::uint64_t working_set;
+    std::uint64_t cpu_time;
+    bool refused;
+};
+std::vector<ListedProcess> g_listed;
+
+bool standin_begin(plat::ProcessWalk* walk, plat::ProcessMeasure measure) {
+    plat::reset_process_walk(walk, measure);
+    walk->handle = &g_listed;
+    walk->state[0] = 0;  // the next row
+    return true;
+}
+
+bool standin_next(plat::ProcessWalk* walk, plat::ProcessEntry* out) {
+    plat::clear_process_entry(out);
+    while (walk->state[0] < g_listed.size()) {
+        const ListedProcess& p = g_listed[walk->state[0]++];
+        if (p.refused) {
+            ++walk->unreadable;
+            continue;
+        }
+        out->pid = p.pid;
+        std::snprintf(out->name, sizeof out->name, "%s", p.name);
+        out->working_set = p.working_set;
+        out->cpu_time = p.cpu_time;
+        return true;
+    }
+    return false;
+}
+
+void standin_end(plat::ProcessWalk* walk) { walk->handle = nullptr; }
+
+constexpr ProcessSource kStandIn{&standin_begin, &standin_next, &standin_end};
+
+std::vector<std::int32_t> pids_of(const TopList& list) {
+    std::vector<std::int32_t> pids;
+    for (const TopEntry& row : list.rows) {
+        if (row.pid > 0) pids.push_back(row.pid);
+    }
+    return pids;
+}
+
+}  // namespace
+
+using CollectTopRefused = InTempDir;
+
+TEST_F(CollectTopRefused, ListsHoldWhatCouldBeReadAndTheLogCountsTheRestOncePerChange) {
+    const std::uint64_t mb = 1 << 20;
+    // the busiest and the largest processes are other accounts'
+    g_listed = {
+        {4, "System", 0, 900 * 10000000ull, true},
+        {700, "sqlservr.exe", 4000 * mb, 800 * 10000000ull, true},
+        {1200, "explorer.exe", 300 * mb, 20 * 10000000ull, false},
+        {1300, "Gr\xc3\xb6\xc3\x9f" "e.exe", 500 * mb, 5 * 10000000ull, false},
+        {1400, "svchost.exe", 50 * mb, 60 * 10000000ull, true},
+    };
+    TopList list{};
+    EXPECT_EQ(collect_memory_top(8000, &list, kStandIn), 3u);
+    EXPECT_EQ(pids_of(list), (std::vector<std::int32_t>{1300, 1200}));
+    EXPECT_STREQ(list.rows[0].name.c_str(), "Gr\xc3\xb6\xc3\x9f" "e.exe");
+    EXPECT_EQ(collect_cpu_time_top(&list, kStandIn), 3u);
+    EXPECT_EQ(pids_of(list), (std::vector<std::int32_t>{1200, 1300}));
+
+    // three cycles: the count is logged when it appears, not while it
+    // stays, and again when it changes
+    set_silent_mode(true);
+    CpuReading previous{};
+    Sample sample{};
+    std::size_t offset = 0;
+    measure_system(&previous, &sample, kStandIn);
+    EXPECT_EQ(sample.unreadable_processes, 3u);
+    EXPECT_EQ(read_new_log(&offset), "Processes not readable: 3 (left out of the top lists)\n");
+    measure_system(&previous, &sample, kStandIn);
+    EXPECT_EQ(read_new_log(&offset), "");
+    g_listed[4].refused = false;
+    measure_system(&previous, &sample, kStandIn);
+    set_silent_mode(false);
+    EXPECT_EQ(read_new_log(&offset), "Processes not readable: 2 (left out of the top lists)\n");
+    EXPECT_EQ(std::string(sample.cpu_top_text.c_str()).rfind("TOP1- PID: 1400 CPU_TIME: 60.0 sec COMMAND: svchost.exe\n", 0), 0u);
+    g_listed.clear();
 }

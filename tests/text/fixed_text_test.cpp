@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 TEST(FixedText, StartsEmptyAndTerminated) {
@@ -58,6 +59,32 @@ TEST(FixedText, CopyHandlesNullAndCounts) {
     char untouched = 'x';
     EXPECT_EQ(text_format(TextBuffer{&untouched, 0}, "%s", "abc"), 0u);
     EXPECT_EQ(untouched, 'x');
+}
+
+TEST(FixedText, WideNamesBecomeUtf8CutAtAWholeCharacter) {
+    // capacity 6 keeps at most 5 bytes; a character that does not fit whole is left out
+    struct Row {
+        const char* what;
+        std::u16string units;
+        const char* kept;
+    };
+    const Row rows[] = {
+        {"ascii", u"abc", "abc"},
+        {"two-byte characters", u"Gr\u00f6\u00dfe", "Gr\xc3\xb6"},  // "ß" would need bytes 5 and 6
+        {"three-byte cut at cap - 1", u"ab\u20ac", "ab\xe2\x82\xac"},                  // 5 bytes
+        {"three-byte cut at cap", u"abc\u20ac", "abc"},                               // 6 would not fit
+        {"cyrillic", u"\u043f\u0430\u043f", "\xd0\xbf\xd0\xb0"},                    // 6 bytes: two fit
+        {"surrogate pair", u"a\U0001F600", "a\xf0\x9f\x98\x80"},
+        {"lone surrogates", u"\xd800x\xdc00", "\xef\xbf\xbdx"},                      // the second cut
+        {"stops at a zero unit", std::u16string(u"ab\0cd", 5), "ab"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        char buf[6];
+        EXPECT_EQ(text_copy_utf16(TextBuffer{buf, sizeof buf}, row.units.data(), row.units.size()),
+                  std::strlen(row.kept));
+        EXPECT_STREQ(buf, row.kept);
+    }
 }
 
 TEST(FixedText, PrintsWideIntegersAndOneDecimal) {

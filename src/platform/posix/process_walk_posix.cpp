@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -94,10 +95,16 @@ bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
         std::uint32_t pid = 0;
         if (!stat_path_of(name, path, &pid)) continue;
         char text[kStatTextCap];
+        errno = 0;
         const std::size_t size = read_proc_file(state->dir_fd, path, text, sizeof text);
         ProcStatFields fields{};
-        // a process that ended since the directory was read is skipped
-        if (!parse_proc_stat(text, size, &fields)) continue;
+        if (!parse_proc_stat(text, size, &fields)) {
+            // a process that ended since the directory was read is skipped;
+            // one whose file we may not read (/proc mounted with hidepid)
+            // is counted as well
+            if (size == 0 && (errno == EACCES || errno == EPERM)) ++walk->unreadable;
+            continue;
+        }
         out->pid = pid;
         text_copy_n(TextBuffer{out->name, sizeof out->name}, fields.name, fields.name_length);
         if (walk->measure == ProcessMeasure::working_set) {

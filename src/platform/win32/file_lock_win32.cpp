@@ -2,13 +2,16 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_path.h"
 
 namespace plat {
 
 FileLockResult file_lock_acquire(const char* path, std::uint32_t timeout_ms, FileLock* out) {
     out->handle = -1;
-    if (path == nullptr) return FileLockResult::unavailable;
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+    // paths are UTF-8, like every text of the program
+    wchar_t wide[kTransientPathCap];
+    if (!utf8_to_wide(path, wide, kTransientPathCap)) return FileLockResult::unavailable;
+    HANDLE file = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return FileLockResult::unavailable;

@@ -62,10 +62,11 @@ std::FILE* create_transient_file(const char* path) {
 
 bool computer_name(TextBuffer out) {
     text_copy(out, "");
-    char name[128] = {};
-    DWORD size = sizeof name;
-    if (!GetComputerNameA(name, &size) || name[0] == '\0') return false;
-    text_copy(out, name);
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(name, &size) || name[0] == L'\0') return false;
+    // UTF-8, like every other text of the program
+    text_copy_utf16(out, reinterpret_cast<const char16_t*>(name), size);
     return true;
 }
 

@@ -2,8 +2,8 @@
 // the detached background copy, on Windows.
 #include <windows.h>
 
-
 #include "platform/platform.h"
+#include "platform/win32/hidden_process.h"
 #include "platform/win32/win_handle.h"
 
 namespace plat {
@@ -26,15 +26,23 @@ bool module_path(char* path, DWORD cap) {
     return length > 0 && length < cap;
 }
 
+// The same, wide: a folder outside the ANSI code page keeps its name. The
+// path's length; 0 when it does not fit.
+DWORD wide_module_path(wchar_t (&path)[kWidePathCap]) {
+    const DWORD length = GetModuleFileNameW(nullptr, path, kWidePathCap);
+    return length < kWidePathCap ? length : 0;
+}
+
 }  // namespace
 
 std::uint32_t own_pid() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
 
 bool own_path(TextBuffer out) {
     text_copy(out, "");
-    char path[MAX_PATH];
-    if (!module_path(path, MAX_PATH)) return false;
-    text_copy(out, path);
+    wchar_t path[kWidePathCap];
+    const DWORD length = wide_module_path(path);
+    if (length == 0) return false;
+    text_copy_utf16(out, reinterpret_cast<const char16_t*>(path), length);
     return true;
 }
 
@@ -63,19 +71,27 @@ bool terminate_process(std::uint32_t pid) {
 }
 
 bool start_detached_copy() {
-    char path[MAX_PATH];
-    if (!module_path(path, MAX_PATH)) return false;
-    char command[2048];
-    text_format(TextBuffer{command, sizeof command}, "\"%s\" -s", path);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
+    wchar_t path[kWidePathCap];
+    const DWORD length = wide_module_path(path);
+    if (length == 0) return false;
+    wchar_t buffer[kWidePathCap + 8];
+    WideLine command(buffer, sizeof buffer / sizeof buffer[0]);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, DETACHED_PROCESS | CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &info)) {
-        return false;
+    const DWORD detached = DETACHED_PROCESS | CREATE_NO_WINDOW;
+    bool started = false;
+    // outside the caller's job where that job allows it (an SSH session's
+    // job ends its processes when the session closes); inside it otherwise
+    const DWORD tries[] = {detached | CREATE_BREAKAWAY_FROM_JOB, detached};
+    for (const DWORD flags : tries) {
+        command.length = 0;
+        command.append(L"\"");
+        command.append(path, length);
+        command.append(L"\" -s");
+        if (!command.ok) return false;
+        started = start_hidden(path, command.data, flags, &info);
+        if (started) break;
     }
+    if (!started) return false;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return true;

@@ -1,81 +1,138 @@
-// The process walk on Windows: a toolhelp snapshot of all processes, and
-// each process opened once, read and closed again at once.
+// The process walk on Windows. Each walk asks the system once for its
+// process information (NtQuerySystemInformation, SystemProcessInformation):
+// id, wide-character image name and working set of every process, read
+// without opening any of them. A CPU-time walk then opens each process with
+// the one right GetProcessTimes needs, query-limited information; never
+// with VM-read. Processes that refuse even that (another account's, for a
+// standard user) are counted, not shown.
 #include <windows.h>
-#include <psapi.h>
-#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <new>
 
 #include "platform/platform.h"
 #include "platform/win32/win_handle.h"
 
 namespace plat {
 
-static_assert(sizeof(PROCESSENTRY32) == 304, "the 8-bit process entry is 304 bytes");
-static_assert(sizeof(PROCESS_MEMORY_COUNTERS) == 72, "the basic memory counters are 72 bytes");
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows names are UTF-16");
 
 namespace {
+
+constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004UL);
+// processes and threads started between asking the size and the query
+constexpr ULONG kSnapshotSlack = 64 * 1024;
+constexpr int kSnapshotAttempts = 4;
+
+struct WinWalkState {
+    std::size_t size;    // bytes of the process information at walk->handle
+    std::size_t offset;  // the next entry
+    bool done;
+};
+static_assert(sizeof(WinWalkState) <= kProcessWalkStateCap, "walk state too large");
+
+WinWalkState* state_of(ProcessWalk* walk) {
+    return std::launder(reinterpret_cast<WinWalkState*>(walk->state));
+}
 
 std::uint64_t file_time_value(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-// Reads the walk's measure of one open process; false when it cannot be read.
-bool read_measure(HANDLE process, ProcessMeasure measure, ProcessEntry* out) {
-    if (measure == ProcessMeasure::working_set) {
-        PROCESS_MEMORY_COUNTERS counters{};
-        counters.cb = sizeof counters;
-        if (!K32GetProcessMemoryInfo(process, &counters, sizeof counters)) return false;
-        out->working_set = counters.WorkingSetSize;
-        return true;
+enum class TimesRead { read, gone, refused };
+
+TimesRead read_cpu_time(DWORD pid, std::uint64_t* out) {
+    WinHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (process.h == nullptr) {
+        // an id that names no process any more
+        return GetLastError() == ERROR_INVALID_PARAMETER ? TimesRead::gone : TimesRead::refused;
     }
     FILETIME creation{};
     FILETIME exit{};
     FILETIME kernel{};
     FILETIME user{};
-    if (!GetProcessTimes(process, &creation, &exit, &kernel, &user)) return false;
-    out->cpu_time = file_time_value(kernel) + file_time_value(user);
-    return true;
+    if (!GetProcessTimes(process.h, &creation, &exit, &kernel, &user)) return TimesRead::refused;
+    *out = file_time_value(kernel) + file_time_value(user);
+    return TimesRead::read;
+}
+
+using QuerySystemInformation = NTSTATUS(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+
+// NtQuerySystemInformation has no import library: it is looked up in ntdll.dll,
+// which every process has loaded.
+QuerySystemInformation query_function() {
+    static const QuerySystemInformation function = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        const FARPROC found = ntdll != nullptr ? GetProcAddress(ntdll, "NtQuerySystemInformation") : nullptr;
+        return reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void (*)()>(found));
+    }();
+    return function;
+}
+
+// The system's process information in pages of our own, or null.
+void* query_processes(std::size_t* size) {
+    const QuerySystemInformation query = query_function();
+    if (query == nullptr) return nullptr;
+    ULONG needed = 0;
+    (void)query(SystemProcessInformation, nullptr, 0, &needed);
+    for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
+        const ULONG cap = needed + needed / 4 + kSnapshotSlack;
+        void* buffer = VirtualAlloc(nullptr, cap, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (buffer == nullptr) return nullptr;
+        ULONG got = 0;
+        const NTSTATUS status = query(SystemProcessInformation, buffer, cap, &got);
+        if (status >= 0) {
+            *size = cap;
+            return buffer;
+        }
+        VirtualFree(buffer, 0, MEM_RELEASE);
+        if (status != kInfoLengthMismatch) return nullptr;
+        needed = got > cap ? got : cap;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 bool process_walk_begin(ProcessWalk* walk, ProcessMeasure measure) {
-    walk->measure = measure;
-    walk->started = false;
-    walk->handle = nullptr;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
-    walk->handle = snapshot;
-    return true;
+    reset_process_walk(walk, measure);
+    WinWalkState* state = new (walk->state) WinWalkState{};
+    walk->handle = query_processes(&state->size);
+    return walk->handle != nullptr;
 }
 
 bool process_walk_next(ProcessWalk* walk, ProcessEntry* out) {
-    out->pid = 0;
-    out->name[0] = '\0';
-    out->working_set = 0;
-    out->cpu_time = 0;
+    clear_process_entry(out);
     if (walk->handle == nullptr) return false;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (;;) {
-        const BOOL got = walk->started ? Process32Next(walk->handle, &entry)
-                                       : Process32First(walk->handle, &entry);
-        walk->started = true;
-        if (!got) return false;
-        // the idle process, protected processes and other users' processes
-        // cannot be opened; they are skipped
-        WinHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                      entry.th32ProcessID));
-        if (process.h == nullptr) continue;
-        if (!read_measure(process.h, walk->measure, out)) continue;
-        out->pid = entry.th32ProcessID;
-        text_copy(TextBuffer{out->name, sizeof out->name}, entry.szExeFile);
+    WinWalkState* state = state_of(walk);
+    walk->started = true;
+    const auto* base = static_cast<const unsigned char*>(walk->handle);
+    while (!state->done && state->offset + sizeof(SYSTEM_PROCESS_INFORMATION) <= state->size) {
+        const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(base + state->offset);
+        if (entry->NextEntryOffset == 0) state->done = true;
+        state->offset += entry->NextEntryOffset;
+        const DWORD pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId));
+        // the idle process stands for the idle time, not for a process
+        if (pid == 0) continue;
+        if (walk->measure == ProcessMeasure::working_set) {
+            out->working_set = entry->VirtualMemoryCounters.WorkingSetSize;
+        } else {
+            const TimesRead read = read_cpu_time(pid, &out->cpu_time);
+            if (read == TimesRead::refused) ++walk->unreadable;
+            if (read != TimesRead::read) continue;
+        }
+        out->pid = pid;
+        text_copy_utf16(TextBuffer{out->name, sizeof out->name},
+                        reinterpret_cast<const char16_t*>(entry->ImageName.Buffer),
+                        entry->ImageName.Length / sizeof(wchar_t));
         return true;
     }
+    return false;
 }
 
 void process_walk_end(ProcessWalk* walk) {
     if (walk->handle != nullptr) {
-        CloseHandle(walk->handle);
+        VirtualFree(walk->handle, 0, MEM_RELEASE);
         walk->handle = nullptr;
     }
 }
