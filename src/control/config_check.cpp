@@ -60,9 +60,10 @@ struct SeenKeys {
     bool notify(NotifyKey id) const { return slots[static_cast<std::size_t>(id)]; }
 };
 
-// Why a notification setting's value cannot reach curl safely through this
-// platform's command interpreter, or null when it can (or the key is not
-// one that goes into a command line).
+// Why a notification setting's value cannot reach curl as it must: a
+// value that stands on this platform's command line and cannot pass its
+// interpreter, a server that is not one SMTP address, a Bot API address or
+// an smtptls value curl cannot use. Null when it can.
 const char* unsafe_value(const char* key, const char* value) {
     const plat::Interpreter kind = plat::interpreter();
     switch (notify_key_of(key)) {
@@ -71,18 +72,15 @@ const char* unsafe_value(const char* key, const char* value) {
         case NotifyKey::to:
         case NotifyKey::iamalive:
             return recipient_list_problem(value, kind);
-        case NotifyKey::telegram_api:
-            return value[0] != '\0' ? telegram_api_problem(value, kind) : nullptr;
-        case NotifyKey::password: {
-            // the plain form is what goes on the command line
-            decltype(NotifySettings::password) plain;
-            if (!unscramble_secret(value, plain.out())) plain.assign(value);
-            return quoted_value_problem(plain.c_str(), kind);
-        }
-        case NotifyKey::email:
         case NotifyKey::from:
             return quoted_value_problem(value, kind);
+        case NotifyKey::telegram_api:
+            return value[0] != '\0' ? telegram_api_problem(value) : nullptr;
+        case NotifyKey::smtptls:
+            return smtptls_problem(value);
         case NotifyKey::none:
+        case NotifyKey::email:     // the login and the token reach curl in its
+        case NotifyKey::password:  // configuration file, where any byte passes
         case NotifyKey::token:
         case NotifyKey::chat_id:
         case NotifyKey::sendtimeout:

@@ -26,6 +26,17 @@ std::int64_t unix_time() {
     return ticks < kEpochTicks ? 0 : static_cast<std::int64_t>((ticks - kEpochTicks) / kTicksPerSecond);
 }
 
+std::int32_t local_utc_offset_minutes() {
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = GetTimeZoneInformation(&zone);
+    if (which == TIME_ZONE_ID_INVALID) return 0;
+    // the bias counts minutes west of UTC: UTC = local time + bias
+    LONG bias = zone.Bias;
+    if (which == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+    if (which == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+    return static_cast<std::int32_t>(-bias);
+}
+
 void sleep_ms(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 }  // namespace plat
