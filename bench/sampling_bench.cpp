@@ -8,6 +8,8 @@
 // rises with the count as the kernel's per-process data outgrows the CPU
 // caches. BM_ProcStatParse times loadhawk's own per-process work on the
 // same texts, read once beforehand: its per_process figure stays flat.
+// BM_WholeCycle compares a cycle with and without the metrics file, and
+// BM_MetricsFile times that file alone.
 //
 //   make bench-sampling
 #include <benchmark/benchmark.h>
@@ -20,9 +22,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "monitor/metrics_file.h"
+#include "monitor/monitor_loop.h"
 #include "output/silent_mode.h"
 #include "platform/platform.h"
 #include "platform/posix/proc_parse.h"
@@ -114,6 +119,67 @@ void BM_CpuTimeWalk(benchmark::State& state) {
     report_processes(state, processes);
 }
 
+// A folder of its own for the metrics file, removed with what it holds.
+class MetricsFolder {
+public:
+    MetricsFolder() {
+        if (mkdtemp(folder_) != nullptr) path_ = std::string(folder_) + "/loadhawk.prom";
+    }
+    ~MetricsFolder() {
+        if (path_.empty()) return;
+        (void)unlink(path_.c_str());
+        (void)rmdir(folder_);
+    }
+    MetricsFolder(const MetricsFolder&) = delete;
+    MetricsFolder& operator=(const MetricsFolder&) = delete;
+    const char* path() const { return path_.c_str(); }
+
+private:
+    char folder_[32] = "/tmp/loadhawk-bench-XXXXXX";
+    std::string path_;
+};
+
+// A whole cycle without its pause and sleeps: the sampling, the four
+// monitors (switched off, so nothing is logged or sent), the heartbeat
+// check and, when the second argument is 1, the metrics file
+void BM_WholeCycle(benchmark::State& state) {
+    IdleProcesses extra(state.range(0));
+    MetricsFolder folder;
+    set_silent_mode(true);
+    MonitorSettings settings{};
+    settings.interval = 60;
+    if (state.range(1) != 0) settings.metricsfile.assign(folder.path());
+    const NotifySettings notify{};
+    StateBetweenCycles cycle{};
+    cycle.remembered_day = -1;
+    CpuReading previous{};
+    (void)read_cpu(&previous);
+    finish_sampled_cycle(g_sample, settings, notify, &cycle);  // the heartbeat's day is set
+    const double processes = count_processes();
+    for (auto _ : state) {
+        measure_system(&previous, &g_sample);
+        finish_sampled_cycle(g_sample, settings, notify, &cycle);
+    }
+    if (cycle.metrics.failing) state.SkipWithError("the metrics file could not be written");
+    report_processes(state, processes);
+}
+
+// The metrics file alone: render the text and replace the file
+void BM_MetricsFile(benchmark::State& state) {
+    MetricsFolder folder;
+    MetricsFigures figures{};
+    figures.cpu_percent = 12.5;
+    figures.mem_load = 42;
+    for (auto _ : state) {
+        FixedText<kMetricsTextCap> text;
+        const std::size_t size = render_metrics(figures, text.out());
+        if (!write_metrics_file(folder.path(), text.c_str(), size)) {
+            state.SkipWithError("the metrics file could not be written");
+            break;
+        }
+    }
+}
+
 void BM_SystemFigures(benchmark::State& state) {
     for (auto _ : state) {
         CpuReading now{};
@@ -171,6 +237,8 @@ BENCHMARK(BM_SamplingCycle)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit
 BENCHMARK(BM_MemoryWalk)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CpuTimeWalk)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ProcStatParse)->ArgName("extra")->Arg(0)->Arg(500)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WholeCycle)->ArgNames({"extra", "metrics"})->ArgsProduct({{0, 2000}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MetricsFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SystemFigures)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderBothLists)->Unit(benchmark::kMicrosecond);
 

@@ -21,6 +21,9 @@ void apply_line(MonitorSettings* s, const char* key, const char* value, bool dis
         case MonitorField::interval:
             if (!disabled) s->interval = parse_config_number(value);
             return;
+        case MonitorField::metricsfile:
+            if (!disabled) s->metricsfile.assign(value);
+            return;
         case MonitorField::threshold:
         case MonitorField::count:
             break;
@@ -87,6 +90,7 @@ void print_report(const MonitorSettings& s) {
             console_note("  %-*s : %d\n\n", width, m.count_key, rule.count);
         }
     }
+    if (!s.metricsfile.empty()) console_note("metricsfile : %s\n\n", s.metricsfile.c_str());
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The monitor settings file "loadhawk_setup.txt": host label, cycle
-// interval and the four threshold monitors.
+// interval, the four threshold monitors and the metrics file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
+#include "config/config_line.h"
 #include "text/fixed_text.h"
 
 constexpr const char* kMonitorSettingsFile = "loadhawk_setup.txt";
@@ -16,6 +17,8 @@ struct MonitorRule {
 };
 
 constexpr std::size_t kHostidCap = 100;
+// the path of the metrics file: as long as a settings value may be
+constexpr std::size_t kMetricsFileCap = kConfigValueCap;
 
 struct MonitorSettings {
     FixedText<kHostidCap> hostid;
@@ -28,6 +31,7 @@ struct MonitorSettings {
     bool mem_high_enabled;
     bool cpu_low_enabled;
     bool mem_low_enabled;
+    FixedText<kMetricsFileCap> metricsfile;  // empty: no metrics file
 };
 static_assert(std::is_trivially_copyable_v<MonitorSettings>);
 
@@ -45,6 +49,7 @@ struct MonitorEntry {
     const char* figure;      // "CPU", "MEM": notices and the settings report
     const char* long_name;   // "CPU", "MEMORY": the count lines
     const char* level;       // "HIGH", "LOW"
+    const char* label;       // "cpu_high": the metrics file's monitor label
     const char* threshold_key;
     const char* count_key;
     MonitorRule MonitorSettings::*rule;
@@ -52,21 +57,21 @@ struct MonitorEntry {
 };
 
 inline constexpr MonitorEntry kMonitors[kMonitorCount] = {
-    {MonitorKind::cpu_high, true, true, "CPU", "CPU", "HIGH", "cpuhighthreshold", "cpuhighnum",
-     &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
-    {MonitorKind::cpu_low, true, false, "CPU", "CPU", "LOW", "cpulowthreshold", "cpulownum",
-     &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
-    {MonitorKind::mem_high, false, true, "MEM", "MEMORY", "HIGH", "memhighthreshold", "memhighnum",
-     &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
-    {MonitorKind::mem_low, false, false, "MEM", "MEMORY", "LOW", "memlowthreshold", "memlownum",
-     &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
+    {MonitorKind::cpu_high, true, true, "CPU", "CPU", "HIGH", "cpu_high", "cpuhighthreshold",
+     "cpuhighnum", &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
+    {MonitorKind::cpu_low, true, false, "CPU", "CPU", "LOW", "cpu_low", "cpulowthreshold",
+     "cpulownum", &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
+    {MonitorKind::mem_high, false, true, "MEM", "MEMORY", "HIGH", "mem_high", "memhighthreshold",
+     "memhighnum", &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
+    {MonitorKind::mem_low, false, false, "MEM", "MEMORY", "LOW", "mem_low", "memlowthreshold",
+     "memlownum", &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
 };
 
 // The table row of `kind`.
 const MonitorEntry& monitor_entry(MonitorKind kind);
 
 // What a key of the monitor settings file sets.
-enum class MonitorField { none, hostid, interval, threshold, count };
+enum class MonitorField { none, hostid, interval, threshold, count, metricsfile };
 struct MonitorKeyTarget {
     MonitorField field;
     MonitorKind monitor;  // for threshold and count
@@ -95,6 +100,7 @@ inline constexpr MonitorKeyAlias kMonitorKeyAliases[] = {
     {"cpulownum", {MonitorField::count, MonitorKind::cpu_low}},
     {"memlowthreshold", {MonitorField::threshold, MonitorKind::mem_low}},
     {"memlownum", {MonitorField::count, MonitorKind::mem_low}},
+    {"metricsfile", {MonitorField::metricsfile, MonitorKind::cpu_high}},
 };
 
 // The target of `key`; field none for a key the file does not use.

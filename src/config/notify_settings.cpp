@@ -57,6 +57,9 @@ void apply_line(NotifySettings* s, const char* key, const char* value) {
         case NotifyKey::sendtimeout:
             s->sendtimeout = parse_config_number(value);
             return;
+        case NotifyKey::smtptls:
+            s->smtptls.assign(value);
+            return;
     }
 }
 

@@ -20,6 +20,7 @@ constexpr std::size_t kAccountTextCap = 200;    // server, email, from, telegram
 constexpr std::size_t kRecipientListCap = 800;  // to, iamalive
 constexpr std::size_t kPasswordCap = 128;
 constexpr std::size_t kTelegramKeyCap = 256;     // token, chat_id
+constexpr std::size_t kSmtpTlsCap = 16;
 
 struct NotifySettings {
     bool email_enabled;      // server, email, password and to all set
@@ -35,6 +36,7 @@ struct NotifySettings {
     FixedText<kTelegramKeyCap> chat_id;
     FixedText<kAccountTextCap> telegram_api;  // Bot API base address, "https://api.telegram.org" unless set
     std::int32_t sendtimeout;     // seconds a notification command may run, 120 unless set
+    FixedText<kSmtpTlsCap> smtptls;  // "try": no TLS required for a password leaving the machine
 };
 static_assert(std::is_trivially_copyable_v<NotifySettings>);
 
@@ -42,8 +44,9 @@ static_assert(std::is_trivially_copyable_v<NotifySettings>);
 // "-check" alike.
 enum class NotifyKey {
     none, server, email, password, from, to, iamalive, token, chat_id, telegram_api, sendtimeout,
+    smtptls,
 };
-constexpr std::size_t kNotifyKeyCount = 11;  // none included
+constexpr std::size_t kNotifyKeyCount = 12;  // none included
 struct NotifyKeyName {
     const char* key;
     NotifyKey id;
@@ -54,6 +57,7 @@ inline constexpr NotifyKeyName kNotifyKeyNames[] = {
     {"to", NotifyKey::to},           {"iamalive", NotifyKey::iamalive},
     {"token", NotifyKey::token},     {"chat_id", NotifyKey::chat_id},
     {"telegram_api", NotifyKey::telegram_api}, {"sendtimeout", NotifyKey::sendtimeout},
+    {"smtptls", NotifyKey::smtptls},
 };
 
 // The key `key` names; none for one the file does not use.

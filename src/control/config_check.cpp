@@ -8,6 +8,7 @@
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
 #include "config/value_rules.h"
+#include "monitor/metrics_file.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "platform/platform.h"
@@ -34,6 +35,7 @@ std::size_t monitor_slot(const MonitorKeyTarget& target) {
         case MonitorField::count:
             return 3 + 2 * monitor;
         case MonitorField::none:
+        case MonitorField::metricsfile:
             break;
     }
     return kSeenCap;
@@ -58,9 +60,10 @@ struct SeenKeys {
     bool notify(NotifyKey id) const { return slots[static_cast<std::size_t>(id)]; }
 };
 
-// Why a notification setting's value cannot reach curl safely through this
-// platform's command interpreter, or null when it can (or the key is not
-// one that goes into a command line).
+// Why a notification setting's value cannot reach curl as it must: a
+// value that stands on this platform's command line and cannot pass its
+// interpreter, a server that is not one SMTP address, a Bot API address or
+// an smtptls value curl cannot use. Null when it can.
 const char* unsafe_value(const char* key, const char* value) {
     const plat::Interpreter kind = plat::interpreter();
     switch (notify_key_of(key)) {
@@ -69,18 +72,15 @@ const char* unsafe_value(const char* key, const char* value) {
         case NotifyKey::to:
         case NotifyKey::iamalive:
             return recipient_list_problem(value, kind);
-        case NotifyKey::telegram_api:
-            return value[0] != '\0' ? telegram_api_problem(value, kind) : nullptr;
-        case NotifyKey::password: {
-            // the plain form is what goes on the command line
-            decltype(NotifySettings::password) plain;
-            if (!unscramble_secret(value, plain.out())) plain.assign(value);
-            return quoted_value_problem(plain.c_str(), kind);
-        }
-        case NotifyKey::email:
         case NotifyKey::from:
             return quoted_value_problem(value, kind);
+        case NotifyKey::telegram_api:
+            return value[0] != '\0' ? telegram_api_problem(value) : nullptr;
+        case NotifyKey::smtptls:
+            return smtptls_problem(value);
         case NotifyKey::none:
+        case NotifyKey::email:     // the login and the token reach curl in its
+        case NotifyKey::password:  // configuration file, where any byte passes
         case NotifyKey::token:
         case NotifyKey::chat_id:
         case NotifyKey::sendtimeout:
@@ -175,6 +175,11 @@ bool validate_config_file(const char* path, SettingsFile kind) {
                 console_out("Line %d: %s %s\n", line_number, key.c_str(), reason);
                 passed = false;
             }
+        } else if (monitor_key_target(key.c_str()).field == MonitorField::metricsfile &&
+                   !value.empty() && !metrics_folder_writable(value.c_str())) {
+            console_out("Line %d: metricsfile %s: its folder does not exist or cannot be written\n",
+                        line_number, value.c_str());
+            passed = false;
         }
     }
     std::fclose(file);

@@ -6,6 +6,7 @@
 #include "config/notify_settings.h"
 #include "control/pid_file.h"
 #include "monitor/monitor_loop.h"
+#include "notify/send_files.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/event_log.h"
@@ -70,6 +71,8 @@ int start_monitoring(int start_day) {
     // the settings records live as long as the run
     MonitorSettings monitor_settings{};
     if (!load_monitor_settings(&monitor_settings)) return 1;
+    // a message or curl configuration file that a crashed run left behind
+    remove_leftover_send_files();
     // without notification settings the monitor still runs; it only sends nothing
     NotifySettings notify_settings{};
     (void)load_notify_settings(&notify_settings);

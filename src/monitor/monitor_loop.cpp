@@ -24,6 +24,7 @@ void finish_sampled_cycle(const Sample& sample, const MonitorSettings& monitor_s
     evaluate_all_monitors(sample, monitor_settings, notify_settings, state);
     // the daily heartbeat, after the four monitors
     check_heartbeat(sample, monitor_settings, notify_settings, &state->remembered_day);
+    publish_metrics(sample, monitor_settings, state->monitors, &state->metrics);
 
     console_note("\nWait %d seconds for next time check .....\n", monitor_settings.interval);
     console_note("========================================================================\n");
@@ -33,6 +34,7 @@ void cycle_forever(const MonitorSettings& monitor_settings, const NotifySettings
                    CpuReading* previous, std::int32_t remembered_day) {
     StateBetweenCycles state{};
     state.remembered_day = remembered_day;
+    state.metrics.start_time = plat::unix_time();
     // one sample, overwritten every cycle
     Sample sample{};
     for (;;) {

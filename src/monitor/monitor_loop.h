@@ -7,6 +7,7 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
+#include "monitor/metrics_file.h"
 #include "monitor/monitor_state.h"
 #include "sampling/sample.h"
 
@@ -15,6 +16,7 @@
 struct StateBetweenCycles {
     MonitorState monitors[kMonitorCount];  // in the order of kMonitors
     std::int32_t remembered_day;           // day of the month the heartbeat last saw
+    MetricsOutput metrics;                 // the metrics file's start time and write state
     MonitorState& of(MonitorKind kind) { return monitors[static_cast<std::size_t>(kind)]; }
 };
 static_assert(std::is_trivially_copyable_v<StateBetweenCycles>);
@@ -24,8 +26,8 @@ void evaluate_all_monitors(const Sample& sample, const MonitorSettings& monitor_
                            const NotifySettings& notify_settings, StateBetweenCycles* state);
 
 // One cycle after its sample is taken: CPU HIGH, CPU LOW, MEM HIGH and
-// MEM LOW in this order, the heartbeat check, then the wait line as a
-// console note. Does not sleep.
+// MEM LOW in this order, the heartbeat check, the metrics file (when one is
+// set), then the wait line as a console note. Does not sleep.
 void finish_sampled_cycle(const Sample& sample, const MonitorSettings& monitor_settings,
                           const NotifySettings& notify_settings, StateBetweenCycles* state);
 

@@ -3,6 +3,7 @@
 #include "notify/email.h"
 #include "notify/telegram.h"
 #include "output/event_log.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -59,13 +60,31 @@ void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sa
                                 host, figure, v, list, time);
 }
 
+namespace {
+
+// The counts since start; the run has one thread, and nothing else writes them.
+NoticeTally g_tally{};
+
+void count_send(ChannelTally* channel, bool sent) {
+    if (!sent) {
+        ++channel->failed;
+        return;
+    }
+    ++channel->sent;
+    channel->last_sent = plat::unix_time();
+}
+
+}  // namespace
+
+const NoticeTally& notice_tally() { return g_tally; }
+
 void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
                         const char* subject, const char* email_body, const char* telegram_text) {
     const NotifySettings* n = &notify_settings;
     // e-mail first, then Telegram
-    if (n->email_enabled) (void)send_email(n, recipients, subject, email_body);
+    if (n->email_enabled) count_send(&g_tally.email, send_email(n, recipients, subject, email_body));
     if (n->telegram_enabled && telegram_text != nullptr && telegram_text[0] != '\0') {
-        (void)send_telegram(n, telegram_text);
+        count_send(&g_tally.telegram, send_telegram(n, telegram_text));
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <type_traits>
 
 #include "config/monitor_settings.h"
@@ -31,10 +32,26 @@ static_assert(std::is_trivially_copyable_v<NoticeTexts>);
 void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sample,
                         const MonitorSettings& monitor_settings, NoticeTexts* texts);
 
+// What one channel made of the notices handed to it since start.
+struct ChannelTally {
+    std::uint64_t sent;
+    std::uint64_t failed;
+    std::int64_t last_sent;  // Unix seconds of the last one sent; 0 before the first
+};
+struct NoticeTally {
+    ChannelTally email;
+    ChannelTally telegram;
+};
+static_assert(std::is_trivially_copyable_v<NoticeTally>);
+
+// The outcomes of every send_over_channels since start (alerts, recovery
+// notices, heartbeats), for the metrics file.
+const NoticeTally& notice_tally();
+
 // Hands one notice's texts to the senders: the e-mail to `recipients` when
 // e-mail is enabled, then the Telegram text when Telegram is enabled and the
-// text is not empty. Each sender waits for its curl; the outcomes are not
-// looked at. The senders write console notes.
+// text is not empty. Each sender waits for its curl; its outcome is only
+// counted in the notice tally. The senders write console notes.
 void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
                         const char* subject, const char* email_body, const char* telegram_text);
 

@@ -23,13 +23,13 @@ struct SettingProblem {
 // quoted_value_problem finds the value unsafe.
 bool append_quoted_argument(TextBuffer out, const char* value, plat::Interpreter kind);
 
-// The first of server, from, email and password (the values of the mail
-// command's head) that the command lines of `kind` cannot carry safely.
+// The first of server, from and smtptls (the values of the mail command's
+// head) that the command lines of `kind` cannot carry or curl cannot take.
 SettingProblem mail_account_problem(const NotifySettings& settings, plat::Interpreter kind);
 
 // The first value of `settings` that the command lines of `kind` cannot carry
-// safely: server, from, email, password, to, iamalive, telegram_api, in this
-// order (empty values pass). For "-check" and for the senders.
+// safely: server, from, smtptls, to, iamalive, telegram_api, in this order
+// (empty values pass).
 SettingProblem unsafe_setting(const NotifySettings& settings, plat::Interpreter kind);
 
 // Seconds a notification command may run: `sendtimeout`, or 120 when it is

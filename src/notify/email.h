@@ -3,13 +3,11 @@
 
 #include "config/notify_settings.h"
 #include "notify/command_line.h"
+#include "notify/send_files.h"
 #include "platform/platform.h"
 #include "text/fixed_text.h"
 
 constexpr const char* kMailMessageFile = "cpumailtext.txt";
-// The lock file that keeps two copies of the program in one directory from
-// using each other's message file.
-constexpr const char* kMailLockFile = "loadhawk_mail.lock";
 constexpr std::size_t kMailCommandCap = 8192;
 
 // Builds the curl command that sends the message file to every address of
@@ -18,9 +16,10 @@ constexpr std::size_t kMailCommandCap = 8192;
 void build_mail_command(const NotifySettings* settings, const char* recipients, TextBuffer out);
 
 // The same for the command interpreter `kind`: "curl -s %s --mail-from \"%s\"
-// --ssl -u \"%s:%s\" -T \"%s\"" (server, from, email, password, message file)
-// followed by one " --mail-rcpt \"%s\"" per address, cut where `out` is full.
-// Returns the value that cannot be passed safely (`out` is then empty).
+// %s -K \"%s\" -T \"%s\"" (server, from, the TLS option, the curl
+// configuration file that holds the login, the message file) followed by
+// one " --mail-rcpt \"%s\"" per address, cut where `out` is full. Returns
+// the value that cannot be passed safely (`out` is then empty).
 SettingProblem build_mail_command_for(const NotifySettings& settings, const char* recipients,
                                       TextBuffer out, plat::Interpreter kind);
 
@@ -29,14 +28,23 @@ SettingProblem build_mail_command_for(const NotifySettings& settings, const char
 // `out` is full. False when an address cannot be passed safely.
 bool append_mail_recipients(TextBuffer out, const char* recipients, plat::Interpreter kind);
 
-// Writes the message file: "From: %s\n", "To: %s\n", "Subject: %s\n",
-// "Content-Type: text/plain; charset=UTF-8\n\n", "%s\n", every line feed
-// stored as carriage return and line feed. Absent texts write nothing.
-// Returns true when the file was written.
-bool write_mail_message(const char* path, const char* from, const char* recipients,
-                       const char* subject, const char* body);
+// The TLS option of the mail command: "--ssl-reqd" when the password goes
+// to a host that is not this machine (curl then never logs in without
+// TLS), "--ssl" (TLS whenever the server offers it) for a loopback relay or
+// when `smtptls` is "try".
+const char* mail_tls_option(const NotifySettings& settings);
 
-// Sends one message to `recipients`, its progress as console notes. Returns
-// true when curl ended with exit code 0.
+// Writes the message file as a new transient file, every line feed stored
+// as carriage return and line feed: "From: %s", "To: %s", "Subject: %s"
+// (an encoded-word subject when it is not printable ASCII), "Date: ",
+// "Message-ID: ", "MIME-Version: 1.0", "Content-Type: text/plain;
+// charset=UTF-8", "Content-Transfer-Encoding: 8bit", the empty line and
+// "%s\n" with the body. Absent texts write nothing. False, with no file
+// left, when it cannot be written completely.
+bool write_mail_message(const char* path, const char* from, const char* recipients,
+                        const char* subject, const char* body);
+
+// Sends one message to `recipients`, its progress as console notes and its
+// outcome in the log. Returns true when curl ended with exit code 0.
 bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
                 const char* body);

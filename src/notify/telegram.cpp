@@ -1,5 +1,7 @@
 #include "notify/telegram.h"
 
+#include "notify/send_files.h"
+#include "notify/send_outcome.h"
 #include "notify/shell_command.h"
 #include "output/console.h"
 #include "output/event_log.h"
@@ -9,6 +11,11 @@ namespace {
 bool is_unreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
            c == '-' || c == '.' || c == '_' || c == '~';
+}
+
+void report_not_sent(const char* key, const char* reason) {
+    console_note("Telegram not sent: %s %s\n", key, reason);
+    log_event("Telegram not sent: %s %s\n", key, reason);
 }
 
 }  // namespace
@@ -49,21 +56,17 @@ void build_telegram_address(const NotifySettings& settings, const char* text, Te
                 encoded_text);
 }
 
-SettingProblem build_telegram_command(const NotifySettings& settings, const char* text,
-                                      TextBuffer out, plat::Interpreter kind,
-                                      const char* null_device) {
+SettingProblem build_telegram_command(const NotifySettings& settings, TextBuffer out,
+                                      plat::Interpreter kind, const char* null_device) {
     text_copy(out, "");
     if (!settings.telegram_api.empty()) {
-        if (const char* reason = telegram_api_problem(settings.telegram_api.c_str(), kind)) {
+        if (const char* reason = telegram_api_problem(settings.telegram_api.c_str())) {
             return {"telegram_api", reason};
         }
     }
-    // the encoded parts hold only letters, digits, "-._~+%&=?/", so the
-    // address passes once it is quoted for the interpreter
-    FixedText<kTelegramAddressCap> address;
-    build_telegram_address(settings, text, address.out());
-    text_copy(out, "curl -s ");
-    append_quoted_argument(out, address.c_str(), kind);
+    // the address, token included, stays off the command line
+    text_copy(out, "curl -s --fail -K ");
+    append_quoted_argument(out, kCurlConfigFile, kind);
     text_append(out, " > %s 2>&1", null_device);
     return {nullptr, nullptr};
 }
@@ -74,16 +77,41 @@ bool send_telegram(const NotifySettings* settings, const char* text) {
         return false;
     }
     FixedText<kTelegramCommandCap> command;
-    const SettingProblem problem = build_telegram_command(*settings, text, command.out(),
-                                                          plat::interpreter(), plat::null_device());
+    const SettingProblem problem =
+        build_telegram_command(*settings, command.out(), plat::interpreter(), plat::null_device());
     console_note("Sending Telegram alert ...\n");
     log_event("Send Telegram alert to chat_id %s\n", settings->chat_id.c_str());
     if (problem.found()) {
-        console_note("Telegram not sent: %s %s\n", problem.key, problem.reason);
-        log_event("Telegram not sent: %s %s\n", problem.key, problem.reason);
+        report_not_sent(problem.key, problem.reason);
         return false;
     }
-    const int rc = run_shell_command(command.c_str(), send_timeout_of(*settings));
-    console_note("Telegram command rc=%d\n", rc);
+    FixedText<kTelegramAddressCap> address;
+    build_telegram_address(*settings, text, address.out());
+    int rc = 0;
+    SettingProblem not_sent{nullptr, nullptr};
+    {
+        // the configuration file's name is shared with the mail sends
+        const std::uint32_t timeout = send_timeout_of(*settings);
+        MailLockHold hold(timeout + kMailLockGraceSeconds);
+        if (!hold.usable()) {
+            not_sent = {"mail lock", kMailLockBusy};
+        } else if (!write_curl_config(kCurlConfigFile, "url", address.c_str())) {
+            not_sent = {"curl configuration file", kNotWrittenCompletely};
+        } else {
+            rc = run_shell_command(command.c_str(), timeout);
+            console_note("Telegram command rc=%d\n", rc);
+            plat::remove_transient_file(kCurlConfigFile);
+        }
+    }
+    // the outcome is logged after the mail lock is given back
+    if (not_sent.found()) {
+        report_not_sent(not_sent.key, not_sent.reason);
+        return false;
+    }
+    if (rc == 0) {
+        log_event("Telegram sent to chat_id %s\n", settings->chat_id.c_str());
+    } else {
+        log_send_failure("Telegram", rc);
+    }
     return rc == 0;
 }

@@ -24,13 +24,15 @@ void url_encode(const char* source, char* out, std::size_t capacity);
 // with the encoded token, chat id and text; cut at 4095 characters.
 void build_telegram_address(const NotifySettings& settings, const char* text, TextBuffer out);
 
-// The command "curl -s \"%s\" > %s 2>&1" with the request address quoted for
-// `kind` and the null device `null_device`, cut at 4599 characters. When a
-// value cannot be passed safely `out` stays empty and the problem is returned.
-SettingProblem build_telegram_command(const NotifySettings& settings, const char* text,
-                                      TextBuffer out, plat::Interpreter kind,
-                                      const char* null_device);
+// The command "curl -s --fail -K \"%s\" > %s 2>&1" with the curl
+// configuration file (which holds the request address, token included)
+// quoted for `kind` and the null device `null_device`. --fail makes an HTTP
+// error status of the Bot API (a wrong token or chat id) a failure. When
+// `telegram_api` is not an http:// or https:// address `out` stays empty
+// and the problem is returned.
+SettingProblem build_telegram_command(const NotifySettings& settings, TextBuffer out,
+                                      plat::Interpreter kind, const char* null_device);
 
-// Sends `text` to the configured chat, its progress as console notes.
-// Returns true when curl ended with exit code 0.
+// Sends `text` to the configured chat, its progress as console notes and its
+// outcome in the log. Returns true when curl ended with exit code 0.
 bool send_telegram(const NotifySettings* settings, const char* text);

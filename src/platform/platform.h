@@ -26,7 +26,14 @@ struct LocalTime {
 // The current local time. Always fills *out (all zero if the clock cannot be read).
 void local_time(LocalTime* out);
 
+// Minutes east of UTC of the local time now (60 for CET, -300 for EST,
+// daylight saving included); 0 when the zone cannot be read.
+std::int32_t local_utc_offset_minutes();
+
 void sleep_ms(std::uint32_t milliseconds);
+
+// Seconds since 1970-01-01 00:00:00 UTC (0 if the clock cannot be read).
+std::int64_t unix_time();
 
 // ---------------------------------------------------------------- system figures
 
@@ -243,6 +250,25 @@ constexpr std::size_t kTransientPathCap = 1024;
 // name its own. Null when the file cannot be created, the path is too long
 // or the registry is full.
 [[nodiscard]] std::FILE* create_transient_file(const char* path);
+
+// Who may read a transient file once it is in place.
+enum class FileAccess {
+    owner_only,       // POSIX mode 0600
+    readable_by_all,  // POSIX mode 0644, whatever the umask: figures, never secrets
+};
+
+// Writes `size` bytes of `data` to a new transient file `path`, created as
+// create_transient_file does, and closes it: no C library stream, so no
+// heap. On Windows the file takes the folder's inherited ACL for either
+// access. False (and the file removed) when it cannot be created or
+// written whole.
+[[nodiscard]] bool write_transient_file(const char* path, const char* data, std::size_t size,
+                                        FileAccess access);
+
+// Renames `source` onto `target` in one step, replacing `target`: a reader
+// sees the old or the new file. Unlike replace_file it keeps the new
+// file's own permissions and does not wait for the disk.
+[[nodiscard]] bool rename_file(const char* source, const char* target);
 
 // Deletes `path` and forgets it.
 void remove_transient_file(const char* path);

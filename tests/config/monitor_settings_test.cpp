@@ -16,6 +16,7 @@ struct Expect {
     std::int32_t interval;
     MonitorRule cpu_high, mem_high, cpu_low, mem_low;
     std::int32_t cpu_high_on, mem_high_on, cpu_low_on, mem_low_on;
+    const char* metricsfile = "";
 };
 
 const Expect kDefaults{"NoHostName", 60, {85, 5}, {85, 5}, {10, 50}, {10, 50}, 1, 1, 1, 1};
@@ -35,6 +36,7 @@ void expect_settings(const MonitorSettings& s, const Expect& e) {
     EXPECT_EQ(s.mem_high_enabled, e.mem_high_on);
     EXPECT_EQ(s.cpu_low_enabled, e.cpu_low_on);
     EXPECT_EQ(s.mem_low_enabled, e.mem_low_on);
+    EXPECT_STREQ(s.metricsfile.c_str(), e.metricsfile);
 }
 
 Expect with(Expect e, void (*change)(Expect&)) {
@@ -101,6 +103,10 @@ TEST_F(MonitorSettingsFile, KeysAliasesDisabledLinesAndRepairs) {
         {"*memlowthreshold : \"5\"\n*memlownum : \"7\"\nmemlownum : \"8\"\n",
          with(kDefaults, [](Expect& e) { e.mem_low = {5, 8}; e.mem_low_on = 0; })},
         {"\xEF\xBB\xBFinterval : \"5\"\n", kDefaults},
+        // a switched-off metricsfile line is ignored, like hostid's
+        {"metricsfile : \" /var/lib/x/loadhawk.prom \"\n*metricsfile : \"other.prom\"\n",
+         with(kDefaults, [](Expect& e) { e.metricsfile = "/var/lib/x/loadhawk.prom"; })},
+        {"metricsfile : \"a.prom\"\nmetricsfile : \"\"\n", kDefaults},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
@@ -121,9 +127,10 @@ TEST_F(MonitorSettingsFile, HostLabelIsCutTo99Characters) {
     EXPECT_EQ(std::string(s.hostid.c_str()), std::string(99, 'h'));
 }
 
-TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOff) {
+TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOffAndAMetricsFile) {
     write_file(kMonitorSettingsFile,
-               "hostid : \"web-01\"\ninterval : \"30\"\n*cpulowthreshold : \"5\"\nmemhighnum : \"2\"\n");
+               "hostid : \"web-01\"\ninterval : \"30\"\n*cpulowthreshold : \"5\"\nmemhighnum : \"2\"\n"
+               "metricsfile : \"m/loadhawk.prom\"\n");
     ConsoleCapture console;
     MonitorSettings s;
     ASSERT_EQ(load_monitor_settings(&s), 1);
@@ -142,7 +149,8 @@ TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOff) {
               "  cpulownum       : 50\n\n"
               "MEM LOW monitor : ON\n"
               "  memlowthreshold : 10%\n"
-              "  memlownum       : 50\n\n");
+              "  memlownum       : 50\n\n"
+              "metricsfile : m/loadhawk.prom\n\n");
 }
 
 TEST_F(MonitorSettingsFile, HostileBytesNeitherCrashNorLeak) {

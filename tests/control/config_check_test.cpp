@@ -77,17 +77,21 @@ TEST_F(ConfigCheck, NotifyFileMessages) {
     const Row rows[] = {
         {good, 1, ""},
         {good + "token : \"1:a\"\nchat_id : \"2\"\nfrom : \"f\"\niamalive : \"i\"\n"
-                "telegram_api : \"http://127.0.0.1:1\"\nsendtimeout : \"9\"\n", 1, ""},
+                "telegram_api : \"http://127.0.0.1:1\"\nsendtimeout : \"9\"\nsmtptls : \"try\"\n", 1, ""},
         {good + "token : \"1:a\"\n", 0, "Telegram config incomplete: chat_id missing\n"},
         {good + "chat_id : \"2\"\n", 0, "Telegram config incomplete: token missing\n"},
         {"", 0, "Missing key: server\nMissing key: email\nMissing key: password\nMissing key: to\n"},
         {"*server : \"s\"\nemail : \"e\"\npassword : \"p\"\nto : \"t\"\n", 0, "Missing key: server\n"},
         {"hostid : \"h\"\n" + good, 1, ""},
         // values that cannot reach curl safely fail the check on their own line
-        {"server : \"smtp://h;touch PWNED\"\nemail : \"e\"\npassword : \"p\"\nto : \"t\"\n", 0,
-         "Line 1: server holds a character other than letters, digits, blanks and : / . - _ @ [ ] + = , ~\n"},
+        {"server : \"smtp://h;touch PWNED\"\nemail : \"e\"\npassword : \"p\"\nto : \"t\"\n"
+         "server : \"file:///etc/passwd\"\n", 0,
+         "Line 1: server must be smtp://host[:port] or smtps://host[:port] and nothing else\n"
+         "Line 5: server must be smtp://host[:port] or smtps://host[:port] and nothing else\n"},
+        {good + "smtptls : \"always\"\n", 0, "Line 5: smtptls must be \"try\" or left out\n"},
         {good + "telegram_api : \"-o/tmp/x\"\n", 0, "Line 5: telegram_api must begin with http:// or https://\n"},
-        {good + "*server : \"a;b\"\npassword : \"p$(touch PWNED)w\"\nfrom : \"`id`\"\n", 1, ""},
+        // the password reaches curl in its configuration file: any bytes pass
+        {good + "*server : \"a;b\"\npassword : \"p\t$(touch PWNED)w\"\nfrom : \"`id`\"\n", 1, ""},
         {good + "telegram_api : \"\"\n", 1, ""},
     };
     for (const Row& row : rows) {

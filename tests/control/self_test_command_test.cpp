@@ -77,6 +77,7 @@ TEST_F(SelfTestCommand, OnlyEmailWorkingIsEnoughForSuccess) {
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),
               "Send email to ops@example.com, oncall@example.com\n"
+              "Email sent to ops@example.com, oncall@example.com\n"
               "Telegram test skipped: telegram not configured\n"
               "***TEST sending : loadhawk notification test\n"
               "Email test OK\n"
@@ -85,7 +86,8 @@ TEST_F(SelfTestCommand, OnlyEmailWorkingIsEnoughForSuccess) {
     const std::regex message(
         "From: alerts@example.com\r\nTo: ops@example.com, oncall@example.com\r\n"
         "Subject: \\[TEST\\] loadhawk notification test\r\n"
-        "Content-Type: text/plain; charset=UTF-8\r\n\r\n"
+        "Date: [^\r]+\r\nMessage-ID: <[^\r]+@example\\.com>\r\nMIME-Version: 1\\.0\r\n"
+        "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
         "This is a test message from loadhawk.\r\n\r\n"
         "Host: " + host_name() + "\r\n"
         "Time: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n\r\n"
@@ -111,7 +113,9 @@ TEST_F(SelfTestCommand, BothFailingEvenInSilentMode) {
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),
               "Send email to ops@example.com, oncall@example.com\n"
+              "Email not sent: curl rc=7 (no connection to the server)\n"
               "Send Telegram alert to chat_id -1001\n"
+              "Telegram not sent: curl rc=7 (no connection to the server)\n"
               "***TEST sending : loadhawk notification test\n"
               "Email test FAILED\n"
               "Telegram test FAILED\n");
@@ -128,7 +132,7 @@ TEST_F(SelfTestCommand, BothMessagesCarryOneTimestamp) {
     const std::string message = curl_->message();
     ASSERT_TRUE(std::regex_search(message, mail_time, std::regex("\r\nTime: ([^\r]*)\r\n")));
     // the last curl call is Telegram's
-    EXPECT_EQ(telegram_text_sent(curl_->argv()),
+    EXPECT_EQ(telegram_text_sent(curl_->config()),
               "[TEST] loadhawk notification test\nHost: " + host_name() + "\nTime: " +
                   mail_time[1].str() + "\nEmail and Telegram settings are working.");
 }

@@ -18,8 +18,9 @@ import pytest
 
 # the test peers (SMTP server, Bot API, curl stand-in) and their fixtures
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "peers"))
-from peer_fixtures import (bot_api, dropping_smtp_server, fake_curl,  # noqa: E402,F401
-                           mute_smtp_server, smtp_server)
+from peer_fixtures import (bot_api, bot_api_answering, data_refusing_smtp_server,  # noqa: E402,F401
+                           dropping_smtp_server, fake_curl, mute_smtp_server,
+                           rcpt_refusing_smtp_server, smtp_server, starttls_smtp_server)
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"
@@ -314,7 +315,8 @@ def standin_calls(directory):
     for line in path.read_text().splitlines():
         tag, _, rest = line.partition(" ")
         if tag == "CALL":
-            calls.append({"pid": int(rest), "args": [], "file": None, "woke": False})
+            calls.append({"pid": int(rest), "args": [], "file": None, "config": None,
+                          "woke": False})
         elif tag == "EXE":
             calls[-1]["exe"] = bytes.fromhex(rest).decode("latin-1")
         elif tag == "LINE":
@@ -323,6 +325,8 @@ def standin_calls(directory):
             calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
         elif tag == "FILE":
             calls[-1]["file"] = bytes.fromhex(rest)
+        elif tag == "CONFIG":
+            calls[-1]["config"] = bytes.fromhex(rest).decode("latin-1")
         elif tag == "WOKE":
             calls[-1]["woke"] = True
     return calls
@@ -344,3 +348,31 @@ def curl_on_path(program, workdir, bin_dir):
 def planted_programs_that_ran(workdir, curl_path):
     """The programs other than the stand-in on PATH that recorded a call."""
     return [c["exe"] for c in standin_calls(workdir) if c["exe"] != curl_path]
+
+
+# the curl configuration file of a send, and the forms of the Date and
+# Message-ID header values of a mail
+CONFIG_FILE = "cpucurlconf.txt"
+DATE = (rb"(?:Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d (?:Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)"
+        rb" \d{4} \d\d:\d\d:\d\d [+-]\d{4}")
+MESSAGE_ID = rb"<\d{14}\.\d+\.\d+@[A-Za-z0-9.-]+>"
+
+
+def mail_bytes(sender, to, subject, body, data):
+    """The message file as the program writes it (CRLF line ends), with the
+    Date and Message-ID that `data`, the message as curl read or sent it,
+    carries once each has its proper form."""
+    date = re.search(rb"\r\nDate: (" + DATE + rb")\r\n", data)
+    message_id = re.search(rb"\r\nMessage-ID: (" + MESSAGE_ID + rb")\r\n", data)
+    assert date and message_id, data
+    text = (f"From: {sender}\nTo: {to}\nSubject: {subject}\nDate: {date.group(1).decode()}\n"
+            f"Message-ID: {message_id.group(1).decode()}\nMIME-Version: 1.0\n"
+            "Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n"
+            f"{body}\n")
+    return text.replace("\n", "\r\n").encode("latin-1")
+
+
+def curl_config(option, value):
+    """The curl configuration file holding `option = "value"`, quoted as curl reads it."""
+    escapes = {"\\": "\\\\", '"': '\\"', "\t": "\\t", "\n": "\\n", "\r": "\\r", "\v": "\\v"}
+    return f'{option} = "' + "".join(escapes.get(c, c) for c in value) + '"\n'

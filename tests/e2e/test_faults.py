@@ -1,5 +1,6 @@
 """Faults around the program's own files: an unwritable log, an unwritable
-working directory, and the program killed while it rewrites its settings."""
+working directory, a full disk under the mail message, and the program
+killed while it rewrites its settings."""
 import os
 import pathlib
 import random
@@ -11,7 +12,7 @@ import time
 
 import pytest
 
-from conftest import Monitor, wait_for
+from conftest import Monitor, wait_for, write_file
 from test_monitor_run import setup_dir
 
 WAIT = "Wait 1 seconds for next time check"
@@ -88,6 +89,43 @@ def test_working_directory_not_writable_at_start(native, nobody_dir):
     r = subprocess.run(AS_NOBODY + [str(program), "-s"], cwd=work, capture_output=True, timeout=60)
     assert (r.returncode, r.stdout, r.stderr) == (1, b"Unable to write pid file loadhawk.pid\n", b"")
     assert sorted(p.name for p in work.iterdir()) == ["loadhawk_setup.txt"]
+
+
+@pytest.fixture
+def full_disk(tmp_path):
+    """A working directory on a 64 KiB tmpfs, the loopback mail settings in
+    it, then filled to the last byte."""
+    disk = tmp_path / "small-disk"
+    disk.mkdir()
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k,mode=700", "tmpfs", str(disk)],
+                             capture_output=True, text=True)
+    if mounted.returncode != 0:
+        pytest.skip(f"a small tmpfs cannot be mounted here: {mounted.stderr.strip()}")
+    try:
+        setup_dir(disk)
+        write_file(disk, "loadhawk_email.txt", 'server : "smtp://127.0.0.1:25"\n'
+                   'email : "bot@example.com"\npassword : "pw"\nto : "ops@example.com"\n')
+        filler = os.open(disk / "filler", os.O_WRONLY | os.O_CREAT, 0o600)
+        try:
+            while os.write(filler, b"x" * 512) > 0:
+                pass
+        except OSError:
+            pass  # the disk is full
+        finally:
+            os.close(filler)
+        yield disk
+    finally:
+        subprocess.run(["umount", "-l", str(disk)], capture_output=True)
+
+
+def test_mail_that_cannot_be_written_whole_is_never_sent(native, full_disk, fake_curl):
+    r = native.run("-test", cwd=full_disk, env=fake_curl.env())
+    assert r.rc == 1
+    assert ("Sending email alert ...\nEmail not sent: message file could not be written"
+            " completely\nEmail test FAILED\n") in r.out, r.out
+    assert fake_curl.calls() == []
+    assert not (full_disk / "cpumailtext.txt").exists()
+    assert not (full_disk / "cpucurlconf.txt").exists()
 
 
 EMAIL = (

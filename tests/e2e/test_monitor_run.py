@@ -88,9 +88,14 @@ def test_foreground_run_reports_every_cycle_and_logs_counts_and_notices(program,
 
 def test_silent_run_prints_nothing_and_logs_the_same(program, workdir):
     setup_dir(workdir)
+    # a crashed run's send files, one with a login in it, go at the start
+    (workdir / "cpucurlconf.txt").write_text('user = "a@x:left-behind"\n')
+    (workdir / "cpumailtext.txt").write_text("From: a@x\r\n")
     m = Monitor(program, workdir, "-s")
     m.wait_for_log(r"MEMORY Usage <= 100% Still LOW \(alert already sent\) TOP1- TOP1- ", count=1)
     m.end()
+    assert not (workdir / "cpucurlconf.txt").exists()
+    assert not (workdir / "cpumailtext.txt").exists()
     assert m.out() == ""
     assert m.err() == ""
     log = m.log()

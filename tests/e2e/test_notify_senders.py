@@ -12,9 +12,9 @@ import urllib.parse
 
 import pytest
 
-from conftest import (curl_on_path, driver, log_messages, planted_programs_that_ran,
-                      standin_calls, wait_for)
-from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
+from conftest import (CONFIG_FILE, curl_config, curl_on_path, driver, log_messages, mail_bytes,
+                      planted_programs_that_ran, standin_calls, wait_for)
+from smtp_peer import TEST_LOGIN, TEST_PASSWORD, SmtpPeer, free_port
 
 MESSAGE_FILE = "cpumailtext.txt"
 
@@ -65,14 +65,8 @@ def mail_values(server, **extra):
     return values
 
 
-def message_bytes(values):
-    body = values["body"]
-    text = (f"From: {values['from']}\nTo: {values['recipients']}\nSubject: {values['subject']}\n"
-            f"Content-Type: text/plain; charset=UTF-8\n\n{body}\n")
-    return text.replace("\n", "\r\n").encode("latin-1")
-
-
-
+def message_bytes(values, data):
+    return mail_bytes(values["from"], values["recipients"], values["subject"], values["body"], data)
 
 
 def processes_with(marker):
@@ -97,16 +91,32 @@ def test_mail_through_real_curl_arrives_whole(native_driver, workdir, smtp_serve
     values = mail_values(smtp_server.url)
     r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir)
     assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
-    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com "]
+    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com ",
+                                     "Email sent to  ops@example.com ,, oncall@example.com "]
     [message] = smtp_server.messages
     assert message.login == TEST_LOGIN
     assert message.mail_from == TEST_LOGIN
     # one envelope recipient per address, in list order
     assert message.rcpt_tos == ["ops@example.com", "oncall@example.com"]
-    # the message file's bytes: From/To/Subject, the body, CRLF line ends only
-    assert message.data == message_bytes(values)
+    # the message file's bytes: the headers, the body, CRLF line ends only
+    assert message.data == message_bytes(values, message.data)
     assert b"\n" not in message.data.replace(b"\r\n", b"")
     assert not (workdir / MESSAGE_FILE).exists()
+    assert not (workdir / CONFIG_FILE).exists()
+
+
+@pytest.mark.parametrize("password", ['say "hi"\\', "tab\there $HOME %PATH% `id`", "\\\\\\"])
+def test_any_password_reaches_the_server_through_curls_configuration(native_driver, workdir,
+                                                                      password):
+    peer = SmtpPeer(password=password).start()
+    try:
+        r = native_driver.run("email", settings_file(workdir, **mail_values(
+            peer.url, password=password)), cwd=workdir)
+        assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+        [message] = peer.messages
+        assert message.login == TEST_LOGIN
+    finally:
+        peer.stop()
 
 
 def test_mail_with_wrong_password_or_closed_port_fails(native_driver, workdir, smtp_server):
@@ -122,6 +132,9 @@ def test_mail_with_wrong_password_or_closed_port_fails(native_driver, workdir, s
     r = native_driver.run("email", settings_file(workdir, **mail_values(closed)), cwd=workdir)
     assert r.rc == 1
     assert r.out == "Sending email alert ...\nEmail command rc=7\n"  # could not connect
+    # silent or not, the log says why
+    assert log_messages(workdir)[1::2] == ["Email not sent: curl rc=67 (login denied)",
+                                           "Email not sent: curl rc=7 (no connection to the server)"]
     assert not (workdir / MESSAGE_FILE).exists()
 
 
@@ -132,7 +145,8 @@ def test_telegram_through_real_curl_reaches_the_bot_api(native_driver, workdir, 
         workdir, token=token, chat_id="@my_channel", telegram_api=bot_api.base, text=text),
         cwd=workdir)
     assert (r.rc, r.out) == (0, "Sending Telegram alert ...\nTelegram command rc=0\n")
-    assert log_messages(workdir) == ["Send Telegram alert to chat_id @my_channel"]
+    assert log_messages(workdir) == ["Send Telegram alert to chat_id @my_channel",
+                                     "Telegram sent to chat_id @my_channel"]
     [request] = bot_api.requests
     path, _, query = request.partition("?")
     assert path == "/bot123456789%3AAAE-x_y.z~/sendMessage"
@@ -161,18 +175,28 @@ def test_hostile_values_reach_curl_unchanged(native_driver, workdir, fake_curl, 
     assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
     [call] = fake_curl.calls()
     assert call["argv"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value + "@x", "--ssl",
-                            "-u", f"{TEST_LOGIN}:{value}", "-T", MESSAGE_FILE,
+                            "-K", CONFIG_FILE, "-T", MESSAGE_FILE,
                             "--mail-rcpt", f"{value}@y", "--mail-rcpt", "b@z"]
-    assert call["message"].encode("latin-1") == message_bytes(values)
+    assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{value}")
+    message = call["message"].encode("latin-1")
+    assert message == message_bytes(values, message)
     assert not (workdir / "PWNED").exists()
 
 
-def test_unsafe_server_runs_nothing(native_driver, workdir, fake_curl):
-    values = mail_values("smtp://h;touch PWNED")
+@pytest.mark.parametrize("server", [
+    "smtp://h;touch PWNED",
+    "smtp://mail.example.com -T /etc/passwd",
+    "file:///tmp/overwritten",
+    "smtp://user@mail.example.com:587",
+    "smtp://mail.example.com:587/path",
+    "smtps://mail.example.com:70000",
+])
+def test_server_that_is_not_one_smtp_address_runs_nothing(native_driver, workdir, fake_curl,
+                                                          server):
+    values = mail_values(server)
     r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
                           env=fake_curl.env())
-    reason = ("Email not sent: server holds a character other than letters, digits, blanks"
-              " and : / . - _ @ [ ] + = , ~")
+    reason = "Email not sent: server must be smtp://host[:port] or smtps://host[:port] and nothing else"
     assert (r.rc, r.out) == (1, f"Sending email alert ...\n{reason}\n")
     assert log_messages(workdir)[1:] == [reason]
     assert fake_curl.calls() == []
@@ -191,6 +215,42 @@ def test_hanging_curl_is_ended_after_the_send_timeout(native_driver, workdir, fa
     assert call["hung"]
     assert wait_for(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
     assert not (workdir / MESSAGE_FILE).exists()
+
+
+def test_secrets_never_stand_on_a_command_line(native_driver, workdir, fake_curl, bot_api):
+    """While curl runs, no process's command line (ps, /proc/PID/cmdline)
+    shows the SMTP password or the bot token, in any form."""
+    # secrets of this run alone: other tests on the machine may show theirs
+    unique = f"{os.getpid()}x{time.monotonic_ns()}"
+    password = f"pass {unique}"
+    token = f"123456789:AAE-token-{unique}"
+    secrets = [password, token, urllib.parse.quote(token, safe=""), token.split(":")[1]]
+    sends = {
+        "email": mail_values("smtp://127.0.0.1:25", password=password),
+        "telegram": dict(token=token, chat_id="-100", telegram_api=bot_api.base, text="CPU 97%"),
+    }
+    for mode, values in sends.items():
+        proc = native_driver.spawn(mode, settings_file(workdir, **values), cwd=workdir,
+                                   env=fake_curl.env(FAKE_CURL_SLEEP=2))
+        seen_curl = 0
+        while proc.poll() is None:
+            for entry in pathlib.Path("/proc").iterdir():
+                try:
+                    cmdline = (entry / "cmdline").read_bytes().decode("latin-1")
+                except OSError:
+                    continue
+                assert not any(secret in cmdline for secret in secrets), (mode, cmdline)
+                seen_curl += str(fake_curl.bin) in cmdline
+            time.sleep(0.05)
+        assert proc.returncode == 0, (mode, proc.stdout.read())
+        assert seen_curl > 0, "the scan never met curl running"
+    mail, telegram = fake_curl.calls()
+    assert mail["config"] == curl_config("user", f"{TEST_LOGIN}:{password}")
+    assert telegram["argv"] == ["-s", "--fail", "-K", CONFIG_FILE]
+    assert telegram["config"] == curl_config(
+        "url", f"{bot_api.base}/bot123456789%3AAAE-token-{unique}/sendMessage"
+               "?chat_id=-100&text=CPU+97%25")
+    assert not (workdir / CONFIG_FILE).exists()
 
 
 def test_two_copies_in_one_directory_never_share_the_message_file(native_driver, workdir,
@@ -224,18 +284,22 @@ def test_windows_mail_command_as_curl_sees_it(windows_driver, workdir):
     # the stand-in on PATH ran, named by its full path
     [call] = standin_calls(workdir)
     assert call["exe"] == windows_driver.curl
+    # the command line as curl.exe got it holds no secret: the login is in -K's file
     assert call["line"] == (
         f'"{windows_driver.curl}" -s smtp://127.0.0.1:25 --mail-from "loadhawk <alerts@example.com>" --ssl'
-        f' -u "{TEST_LOGIN}:{TEST_PASSWORD}" -T "cpumailtext.txt"'
+        ' -K "cpucurlconf.txt" -T "cpumailtext.txt"'
         ' --mail-rcpt "ops@example.com" --mail-rcpt "oncall@example.com"')
     assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from",
-                            "loadhawk <alerts@example.com>", "--ssl", "-u",
-                            f"{TEST_LOGIN}:{TEST_PASSWORD}", "-T", MESSAGE_FILE,
+                            "loadhawk <alerts@example.com>", "--ssl", "-K", CONFIG_FILE,
+                            "-T", MESSAGE_FILE,
                             "--mail-rcpt", "ops@example.com", "--mail-rcpt", "oncall@example.com"]
-    # the file curl read has CRLF line ends, and it is gone afterwards
-    assert call["file"] == message_bytes(values)
+    assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{TEST_PASSWORD}")
+    # the file curl read has CRLF line ends, and both files are gone afterwards
+    assert call["file"] == message_bytes(values, call["file"])
     assert not (workdir / MESSAGE_FILE).exists()
-    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com "]
+    assert not (workdir / CONFIG_FILE).exists()
+    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com ",
+                                     "Email sent to  ops@example.com ,, oncall@example.com "]
 
 
 WINDOWS_HOSTILE = [
@@ -258,16 +322,26 @@ def test_windows_hostile_values_reach_curl_unchanged(windows_driver, workdir, va
     r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
     assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
     [call] = standin_calls(workdir)
-    assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value, "--ssl", "-u",
-                            f"{TEST_LOGIN}:{value}", "-T", MESSAGE_FILE,
+    assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value, "--ssl", "-K",
+                            CONFIG_FILE, "-T", MESSAGE_FILE,
                             "--mail-rcpt", f"{value}@y", "--mail-rcpt", "b@z"]
+    assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{value}")
     assert not (workdir / "PWNED").exists()
 
 
-def test_windows_refuses_what_cmd_cannot_pass(windows_driver, workdir):
-    values = mail_values("smtp://127.0.0.1:25", password='pa"ss&echo PWNED>PWNED')
+def test_windows_passes_any_password_and_refuses_what_cmd_cannot_pass(windows_driver, workdir):
+    # the password goes to curl's configuration file, where a quote or a tab passes
+    password = 'pa"ss\tword&echo PWNED>PWNED'
+    values = mail_values("smtp://127.0.0.1:25", password=password)
     r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
-    reason = ("Email not sent: password holds a double quote or a control character,"
+    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+    [call] = standin_calls(workdir)
+    assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{password}")
+    # a value that stays on the command line still cannot hold a quote there
+    (workdir / "curl_standin.log").unlink()
+    values = mail_values("smtp://127.0.0.1:25", **{"from": 'a"b&echo PWNED>PWNED'})
+    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
+    reason = ("Email not sent: from holds a double quote or a control character,"
               " which cmd.exe cannot pass on safely")
     assert (r.rc, r.out) == (1, f"Sending email alert ...\n{reason}\n")
     assert standin_calls(workdir) == []
@@ -280,9 +354,14 @@ def test_windows_telegram_address_as_curl_sees_it(windows_driver, workdir):
     r = windows_driver.run("telegram", settings_file(workdir, **values), cwd=workdir)
     assert (r.rc, r.out) == (0, "Sending Telegram alert ...\nTelegram command rc=0\n")
     [call] = standin_calls(workdir)
-    assert call["args"] == ["-s", "http://127.0.0.1:9/bot123%3AAB%25CD/sendMessage"
-                                  "?chat_id=%40chan&text=CPU+97.3%25+%3E%3D+90%25%0A%25PATH%25"]
-    assert log_messages(workdir) == ["Send Telegram alert to chat_id @chan"]
+    # the address, token included, reaches curl in its configuration file only
+    assert call["args"] == ["-s", "--fail", "-K", CONFIG_FILE]
+    assert "123" not in call["line"] and "AB" not in call["line"]
+    assert call["config"] == curl_config("url", "http://127.0.0.1:9/bot123%3AAB%25CD/sendMessage"
+                                         "?chat_id=%40chan&text=CPU+97.3%25+%3E%3D+90%25%0A%25PATH%25")
+    assert not (workdir / CONFIG_FILE).exists()
+    assert log_messages(workdir) == ["Send Telegram alert to chat_id @chan",
+                                     "Telegram sent to chat_id @chan"]
 
 
 def run_command(drv, workdir, command, timeout_seconds=30, env=None):

@@ -1,7 +1,8 @@
 // build_mail_command_for over arbitrary settings values, for both command
 // interpreters: either the command is refused (empty), or decoding it the
 // way the interpreter and curl's argument parser do gives back exactly the
-// values, one argument each, with nothing an interpreter would act on.
+// values, one argument each, with nothing an interpreter would act on, and
+// the login nowhere (it goes to curl's configuration file).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -118,21 +119,6 @@ bool decode_cmd(const std::string& line, Args* args) {
     return true;
 }
 
-Args split_blanks(const std::string& text) {
-    Args words;
-    std::string word;
-    for (char c : text) {
-        if (c == ' ') {
-            if (!word.empty()) words.push_back(word);
-            word.clear();
-        } else {
-            word.push_back(c);
-        }
-    }
-    if (!word.empty()) words.push_back(word);
-    return words;
-}
-
 Args recipients_of(const std::string& list) {
     Args out;
     const std::string work = list.substr(0, kRecipientWorkCap - 1);
@@ -190,10 +176,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool ok = kind == plat::Interpreter::posix_sh ? decode_sh(line, &args) : decode_cmd(line, &args);
         if (!whole) continue;  // a cut command is not checked against the values
         if (!ok) std::abort();
+        // the server is one word: a value with a blank is refused
         Args expected = {"curl", "-s"};
-        for (const std::string& w : split_blanks(s.server.c_str())) expected.push_back(w);
-        const Args head = {"--mail-from", s.from.c_str(), "--ssl", "-u",
-                           std::string(s.email.c_str()) + ":" + s.password.c_str(), "-T", kMailMessageFile};
+        if (!s.server.empty()) expected.push_back(s.server.c_str());
+        const Args head = {"--mail-from", s.from.c_str(), mail_tls_option(s), "-K", kCurlConfigFile,
+                           "-T", kMailMessageFile};
         expected.insert(expected.end(), head.begin(), head.end());
         for (const std::string& r : recipients_of(recipients)) {
             expected.push_back("--mail-rcpt");

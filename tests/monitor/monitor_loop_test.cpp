@@ -139,7 +139,9 @@ TEST_F(MonitorCycleSending, HeartbeatAfterTheMonitorsNoticesThenTheWaitLine) {
               std::string("CPU Usage >= 90% count [1] of [1] TOP1- ") + kCpuList + "\n" +
                   "***Alert sending :2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 1 times\n"
                   "Send email to ops@example.com, oncall@example.com\n"
-                  "Send email to alive@example.com\n");
+                  "Email sent to ops@example.com, oncall@example.com\n"
+                  "Send email to alive@example.com\n"
+                  "Email sent to alive@example.com\n");
     // the heartbeat's mail went last
     EXPECT_NE(curl_->message().find("Subject: web1 loadhawk is up and running : 2026-03-07 04:05:09\r\n"),
               std::string::npos);

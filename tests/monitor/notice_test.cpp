@@ -136,19 +136,21 @@ TEST_F(MonitorNotice, MailToTheToListThenTelegram) {
     EXPECT_EQ(read_new_log(&offset),
               "***Alert sending :2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 3 times\n"
               "Send email to ops@example.com, oncall@example.com\n"
-              "Send Telegram alert to chat_id -1001\n");
+              "Email sent to ops@example.com, oncall@example.com\n"
+              "Send Telegram alert to chat_id -1001\n"
+              "Telegram sent to chat_id -1001\n");
     EXPECT_EQ(curl_->calls(), "call\ncall\n");
     // the mail curl read: subject and body of the notice, the CPU list last
-    EXPECT_EQ(curl_->message(),
-              "From: alerts@example.com\r\nTo: ops@example.com, oncall@example.com\r\n"
-              "Subject: 2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 3 times\r\n"
-              "Content-Type: text/plain; charset=UTF-8\r\n\r\n"
+    EXPECT_EQ(mail_without_stamps(curl_->message()),
+              std::string("From: alerts@example.com\r\nTo: ops@example.com, oncall@example.com\r\n"
+                          "Subject: 2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 3 times\r\n") +
+                  kMailHeadsAfterDate +
               "Now: 2026-03-07 04:05:09\r\nHost: web1\r\nCPU HIGH ALERT\r\nCPU: 97.3%\r\n"
               "Threshold: 90%\r\nCount: 3\r\n"
               "TOP1- PID: 11 CPU_TIME: 50.0 sec COMMAND: busy\r\n"
               "TOP2- PID: 12 CPU_TIME: 3.0 sec COMMAND: sh\r\n\r\n");
     // the last call is Telegram's
-    EXPECT_EQ(telegram_text_sent(curl_->argv()),
+    EXPECT_EQ(telegram_text_sent(curl_->config()),
               "ALERT CPU HIGH\nHost: web1\nCPU: 97.3% >= 90%\nCount: 3\n" + kCpu +
                   "Time: 2026-03-07 04:05:09");
     EXPECT_FALSE(file_exists(kMailMessageFile));
@@ -168,10 +170,12 @@ TEST_F(MonitorNotice, FailedSendsAreNotRetriedAndSilentModeKeepsTheConsoleQuiet)
     EXPECT_EQ(read_new_log(&offset),
               "***Alert sending :2026-03-07 04:05:09 web1 MEM HIGH back to normal - MEM now 40%\n"
               "Send email to ops@example.com, oncall@example.com\n"
-              "Send Telegram alert to chat_id -1001\n");
+              "Email not sent: curl rc=7 (no connection to the server)\n"
+              "Send Telegram alert to chat_id -1001\n"
+              "Telegram not sent: curl rc=7 (no connection to the server)\n");
     // one try per channel, the memory list in the Telegram text
     EXPECT_EQ(curl_->calls(), "call\ncall\n");
-    EXPECT_EQ(telegram_text_sent(curl_->argv()),
+    EXPECT_EQ(telegram_text_sent(curl_->config()),
               "RECOVERY MEM HIGH\nHost: web1\nMEM: 40%\n" + kMem + "Time: 2026-03-07 04:05:09");
     EXPECT_FALSE(file_exists(kMailMessageFile));
 }
@@ -187,7 +191,8 @@ TEST_F(MonitorNotice, OnlyTelegramEnabledWritesNoMailFile) {
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),
               "***Alert sending :2026-03-07 04:05:09 web1 CPU now 3.0% <= 10% for consecutive 50 times\n"
-              "Send Telegram alert to chat_id -1001\n");
+              "Send Telegram alert to chat_id -1001\n"
+              "Telegram sent to chat_id -1001\n");
     EXPECT_EQ(curl_->calls(), "call\n");
     EXPECT_FALSE(file_exists("curl_message.bin"));
 }

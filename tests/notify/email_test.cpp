@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,8 +35,8 @@ std::string mail_command(const NotifySettings& s, const char* recipients, Interp
 }
 
 constexpr const char* kHead =
-    "curl -s smtp://mail.example.com:587 --mail-from \"Load Hawk <alerts@example.com>\" --ssl"
-    " -u \"alerts@example.com:s3cret\" -T \"cpumailtext.txt\"";
+    "curl -s smtp://mail.example.com:587 --mail-from \"Load Hawk <alerts@example.com>\" --ssl-reqd"
+    " -K \"cpucurlconf.txt\" -T \"cpumailtext.txt\"";
 
 // The log's entries without their timestamps.
 std::vector<std::string> log_messages() {
@@ -95,16 +96,42 @@ TEST(MailCommand, OnlyTheFirst899CharactersOfTheListAreSplit) {
 
 TEST(MailCommand, HostileValuesAreQuotedForTheInterpreter) {
     NotifySettings s = mail_settings();
-    s.from.assign("a$b@x");
-    s.password.assign("p$(touch PWNED)w%PATH%\\");
+    s.from.assign("a$b%PATH%@x");
+    // the password is on no command line: any bytes pass
+    s.password.assign("p$(touch PWNED)w%PATH%\\\"\t");
     EXPECT_EQ(mail_command(s, "u`id`@x, 50%@y", Interpreter::posix_sh),
-              "curl -s smtp://mail.example.com:587 --mail-from \"a\\$b@x\" --ssl"
-              " -u \"alerts@example.com:p\\$(touch PWNED)w%PATH%\\\\\" -T \"cpumailtext.txt\""
+              "curl -s smtp://mail.example.com:587 --mail-from \"a\\$b%PATH%@x\" --ssl-reqd"
+              " -K \"cpucurlconf.txt\" -T \"cpumailtext.txt\""
               " --mail-rcpt \"u\\`id\\`@x\" --mail-rcpt \"50%@y\"");
     EXPECT_EQ(mail_command(s, "u`id`@x, 50%@y", Interpreter::cmd),
-              "curl -s smtp://mail.example.com:587 --mail-from \"a$b@x\" --ssl"
-              " -u \"alerts@example.com:p$(touch PWNED)w\"%\"PATH\"%\"\\\\\" -T \"cpumailtext.txt\""
+              "curl -s smtp://mail.example.com:587 --mail-from \"a$b\"%\"PATH\"%\"@x\" --ssl-reqd"
+              " -K \"cpucurlconf.txt\" -T \"cpumailtext.txt\""
               " --mail-rcpt \"u`id`@x\" --mail-rcpt \"50\"%\"@y\"");
+}
+
+TEST(MailCommand, TlsRequiredWhenThePasswordLeavesTheMachine) {
+    struct Row {
+        const char* server;
+        const char* smtptls;
+        const char* option;
+    } const rows[] = {
+        {"smtp://mail.example.com:587", "", "--ssl-reqd"},
+        {"smtps://mail.example.com:465", "", "--ssl-reqd"},
+        {"smtp://[2001:db8::1]:25", "", "--ssl-reqd"},
+        {"smtp://mail.example.com:587", "try", "--ssl"},
+        {"smtp://127.0.0.1:2525", "", "--ssl"},
+        {"smtp://localhost", "", "--ssl"},
+        {"smtps://[::1]:465", "", "--ssl"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.server);
+        NotifySettings s = mail_settings();
+        s.server.assign(row.server);
+        s.smtptls.assign(row.smtptls);
+        EXPECT_STREQ(mail_tls_option(s), row.option);
+        const std::string command = mail_command(s, "a@x", Interpreter::posix_sh);
+        EXPECT_NE(command.find(std::string(" ") + row.option + " -K "), std::string::npos) << command;
+    }
 }
 
 TEST(MailCommand, UnsafeValuesLeaveTheCommandEmpty) {
@@ -116,7 +143,8 @@ TEST(MailCommand, UnsafeValuesLeaveTheCommandEmpty) {
     } const rows[] = {
         {[](NotifySettings& x) { x.server.assign("smtp://h;touch PWNED"); }, "a@x", Interpreter::posix_sh, "server"},
         {[](NotifySettings& x) { x.server.assign("smtp://h&calc"); }, "a@x", Interpreter::cmd, "server"},
-        {[](NotifySettings& x) { x.password.assign("a\"b"); }, "a@x", Interpreter::cmd, "password"},
+        {[](NotifySettings& x) { x.server.assign("smtp://mail.example.com -T /etc/shadow"); }, "a@x", Interpreter::posix_sh, "server"},
+        {[](NotifySettings& x) { x.from.assign("a\"b"); }, "a@x", Interpreter::cmd, "from"},
         {[](NotifySettings&) {}, "a@x, b\"c@y", Interpreter::cmd, "recipient list"},
     };
     for (const Row& row : rows) {
@@ -149,19 +177,47 @@ TEST(MailRecipients, EachPartIsCutWhereTheCommandIsFull) {
 
 using MailMessage = InTempDir;
 
-TEST_F(MailMessage, FiveWritesWithCarriageReturnLineFeeds) {
-    ASSERT_EQ(write_mail_message("m.txt", "a@x", " b@y ,, c@z", "CPU HIGH 97.3%",
-                                 "line one\nline two\n\nend"),
-              1);
-    EXPECT_EQ(read_file("m.txt"),
-              "From: a@x\r\nTo:  b@y ,, c@z\r\nSubject: CPU HIGH 97.3%\r\n"
-              "Content-Type: text/plain; charset=UTF-8\r\n\r\n"
-              "line one\r\nline two\r\n\r\nend\r\n");
-    ASSERT_EQ(write_mail_message("m.txt", "a@x", "b@y", nullptr, nullptr), 1);
-    EXPECT_EQ(read_file("m.txt"),
-              "From: a@x\r\nTo: b@y\r\nSubject: \r\n"
-              "Content-Type: text/plain; charset=UTF-8\r\n\r\n\r\n");
-    EXPECT_EQ(write_mail_message("no-such-dir/m.txt", "a@x", "b@y", "s", "b"), 0);
+TEST_F(MailMessage, HeaderLinesAndBodyWithCarriageReturnLineFeeds) {
+    ASSERT_TRUE(write_mail_message("m.txt", "a@x.example", " b@y ,, c@z", "CPU HIGH 97.3%",
+                                   "line one\nline two\n\nend"));
+    const std::string first = read_file("m.txt");
+    EXPECT_EQ(mail_without_stamps(first),
+              std::string("From: a@x.example\r\nTo:  b@y ,, c@z\r\nSubject: CPU HIGH 97.3%\r\n") +
+                  kMailHeadsAfterDate + "line one\r\nline two\r\n\r\nend\r\n");
+    ASSERT_TRUE(write_mail_message("m.txt", "a@x.example", "b@y", nullptr, nullptr));
+    const std::string second = read_file("m.txt");
+    EXPECT_EQ(mail_without_stamps(second),
+              std::string("From: a@x.example\r\nTo: b@y\r\nSubject: \r\n") + kMailHeadsAfterDate + "\r\n");
+    // each message its own id, with the sender's domain
+    const std::regex id("\r\nMessage-ID: (<[^>]*@x\\.example>)\r\n");
+    std::smatch a, b;
+    ASSERT_TRUE(std::regex_search(first, a, id));
+    ASSERT_TRUE(std::regex_search(second, b, id));
+    EXPECT_NE(a[1], b[1]);
+    // a subject beyond ASCII is encoded
+    ASSERT_TRUE(write_mail_message("m.txt", "a@x", "b@y", "B\xc3\xbcro", "x"));
+    EXPECT_NE(read_file("m.txt").find("\r\nSubject: =?UTF-8?B?QsO8cm8=?=\r\n"), std::string::npos);
+    plat::remove_transient_file("m.txt");
+    EXPECT_FALSE(write_mail_message("no-such-dir/m.txt", "a@x", "b@y", "s", "b"));
+}
+
+TEST_F(MailMessage, CurlConfigurationQuotedByCurlsRules) {
+    struct Row {
+        const char* value;
+        const char* line;
+    } const rows[] = {
+        {"alerts@example.com:s3cret", "user = \"alerts@example.com:s3cret\"\n"},
+        {"a\"b\\c", "user = \"a\\\"b\\\\c\"\n"},
+        {"tab\tlf\ncr\rvt\v", "user = \"tab\\tlf\\ncr\\rvt\\v\"\n"},
+        {"$x %PATH% `id` # caf\xc3\xa9 \x01", "user = \"$x %PATH% `id` # caf\xc3\xa9 \x01\"\n"},
+        {"", "user = \"\"\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        ASSERT_TRUE(write_curl_config("k.cfg", "user", row.value));
+        EXPECT_EQ(read_file("k.cfg"), row.line);
+        plat::remove_transient_file("k.cfg");
+    }
 }
 
 using SendEmail = InTempDirWithCurl;
@@ -171,18 +227,22 @@ TEST_F(SendEmail, ForegroundPrintsAroundTheRunAndLogsTheRecipients) {
     ConsoleCapture console;
     EXPECT_EQ(send_email(&s, " a@x.com ,, b@y.com", "Subject line", "Body\nsecond line"), 1);
     EXPECT_EQ(console.out(), "Sending email alert ...\nEmail command rc=0\n");
-    EXPECT_EQ(log_messages(), std::vector<std::string>{"Send email to  a@x.com ,, b@y.com"});
+    EXPECT_EQ(log_messages(), (std::vector<std::string>{"Send email to  a@x.com ,, b@y.com",
+                                                        "Email sent to  a@x.com ,, b@y.com"}));
     EXPECT_EQ(curl_->argv(),
               (std::vector<std::string>{"-s", "smtp://mail.example.com:587", "--mail-from",
-                                        "Load Hawk <alerts@example.com>", "--ssl", "-u",
-                                        "alerts@example.com:s3cret", "-T", "cpumailtext.txt",
+                                        "Load Hawk <alerts@example.com>", "--ssl-reqd", "-K",
+                                        "cpucurlconf.txt", "-T", "cpumailtext.txt",
                                         "--mail-rcpt", "a@x.com", "--mail-rcpt", "b@y.com"}));
-    // curl found the message in the working directory; afterwards it is gone
-    EXPECT_EQ(curl_->message(),
-              "From: Load Hawk <alerts@example.com>\r\nTo:  a@x.com ,, b@y.com\r\n"
-              "Subject: Subject line\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n"
-              "Body\r\nsecond line\r\n");
+    // curl found the login and the message in the working directory;
+    // afterwards both are gone
+    EXPECT_EQ(curl_->config(), "user = \"alerts@example.com:s3cret\"\n");
+    EXPECT_EQ(mail_without_stamps(curl_->message()),
+              std::string("From: Load Hawk <alerts@example.com>\r\nTo:  a@x.com ,, b@y.com\r\n"
+                          "Subject: Subject line\r\n") +
+                  kMailHeadsAfterDate + "Body\r\nsecond line\r\n");
     EXPECT_FALSE(file_exists(kMailMessageFile));
+    EXPECT_FALSE(file_exists(kCurlConfigFile));
 }
 
 TEST_F(SendEmail, FailureAndSilentMode) {
@@ -202,7 +262,10 @@ TEST_F(SendEmail, FailureAndSilentMode) {
         EXPECT_EQ(console.out(), "");
     }
     EXPECT_FALSE(file_exists(kMailMessageFile));
-    EXPECT_EQ(log_messages(), (std::vector<std::string>{"Send email to a@x", "Send email to a@x"}));
+    // the outcome is logged in silent mode too
+    EXPECT_EQ(log_messages(), (std::vector<std::string>{"Send email to a@x",
+                                                        "Email not sent: curl rc=67 (login denied)",
+                                                        "Send email to a@x", "Email sent to a@x"}));
     EXPECT_EQ(curl_->calls(), "call\ncall\n");
 }
 
@@ -227,9 +290,24 @@ TEST_F(SendEmail, ListWithoutAddressesStillRunsCurl) {
     EXPECT_EQ(send_email(&s, " , ,", nullptr, nullptr), 1);
     ASSERT_EQ(curl_->argv().size(), 9u);
     EXPECT_EQ(curl_->argv().back(), "cpumailtext.txt");
-    EXPECT_EQ(curl_->message(),
-              "From: Load Hawk <alerts@example.com>\r\nTo:  , ,\r\nSubject: \r\n"
-              "Content-Type: text/plain; charset=UTF-8\r\n\r\n\r\n");
+    EXPECT_EQ(mail_without_stamps(curl_->message()),
+              std::string("From: Load Hawk <alerts@example.com>\r\nTo:  , ,\r\nSubject: \r\n") +
+                  kMailHeadsAfterDate + "\r\n");
+}
+
+TEST_F(SendEmail, MessageThatCannotBeWrittenIsNeverSent) {
+    const NotifySettings s = mail_settings();
+    // something that is not a file stands at the message's name
+    ASSERT_EQ(mkdir(kMailMessageFile, 0700), 0);
+    ConsoleCapture console;
+    EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 0);
+    EXPECT_EQ(console.out(),
+              "Sending email alert ...\nEmail not sent: message file could not be written completely\n");
+    EXPECT_EQ(log_messages(), (std::vector<std::string>{
+                                  "Send email to a@x",
+                                  "Email not sent: message file could not be written completely"}));
+    EXPECT_EQ(curl_->calls(), "");
+    EXPECT_FALSE(file_exists(kCurlConfigFile));
 }
 
 TEST_F(SendEmail, UnsafeServerFailsTheSendWithAReason) {
@@ -240,8 +318,8 @@ TEST_F(SendEmail, UnsafeServerFailsTheSendWithAReason) {
         EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 0);
         EXPECT_EQ(console.out(),
                   "Sending email alert ...\n"
-                  "Email not sent: server holds a character other than letters, digits, blanks"
-                  " and : / . - _ @ [ ] + = , ~\n");
+                  "Email not sent: server must be smtp://host[:port] or smtps://host[:port] and"
+                  " nothing else\n");
     }
     {
         ConsoleCapture console;
@@ -252,7 +330,7 @@ TEST_F(SendEmail, UnsafeServerFailsTheSendWithAReason) {
     const std::vector<std::string> log = log_messages();
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[0], "Send email to a@x");
-    EXPECT_EQ(log[1].rfind("Email not sent: server holds a character", 0), 0u) << log[1];
+    EXPECT_EQ(log[1].rfind("Email not sent: server must be", 0), 0u) << log[1];
     EXPECT_EQ(log[3], log[1]);
     EXPECT_EQ(curl_->calls(), "");
     EXPECT_FALSE(file_exists(kMailMessageFile));

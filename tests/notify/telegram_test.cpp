@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "notify/send_files.h"
 #include "output/console.h"
 #include "output/event_log.h"
 #include "support/fake_curl.h"
@@ -97,49 +98,37 @@ TEST(TelegramAddress, BaseThenTokenChatAndTextEncoded) {
     EXPECT_STREQ(out, "http://127.0.0.1:8081/bot123456%3AAAbb-cc_DD/sendMessage?chat_id=%40chan&text=hi");
 }
 
-TEST(TelegramCommand, AddressQuotedForEachInterpreter) {
+TEST(TelegramCommand, OnlyTheConfigurationFileOnTheCommandLine) {
     NotifySettings s = bot_settings();
-    s.telegram_api.assign("http://127.0.0.1:8081");
     char out[kTelegramCommandCap];
-    ASSERT_FALSE(build_telegram_command(s, "ok now", TextBuffer{out, sizeof out},
-                                        Interpreter::posix_sh, "/dev/null")
+    ASSERT_FALSE(build_telegram_command(s, TextBuffer{out, sizeof out}, Interpreter::posix_sh,
+                                        "/dev/null")
                      .found());
-    EXPECT_STREQ(out,
-                 "curl -s \"http://127.0.0.1:8081/bot123456%3AAAbb-cc_DD/sendMessage"
-                 "?chat_id=-1001234567890&text=ok+now\" > /dev/null 2>&1");
-    ASSERT_FALSE(build_telegram_command(s, "ok now", TextBuffer{out, sizeof out},
-                                        Interpreter::cmd, "nul")
+    EXPECT_STREQ(out, "curl -s --fail -K \"cpucurlconf.txt\" > /dev/null 2>&1");
+    // a base address goes to the configuration file, whatever it holds
+    s.telegram_api.assign("http://h/$(touch PWNED)\"%PATH%");
+    ASSERT_FALSE(build_telegram_command(s, TextBuffer{out, sizeof out}, Interpreter::cmd, "nul")
                      .found());
-    EXPECT_STREQ(out,
-                 "curl -s \"http://127.0.0.1:8081/bot123456\"%\"3AAAbb-cc_DD/sendMessage"
-                 "?chat_id=-1001234567890&text=ok+now\" > nul 2>&1");
-    // a user's base address is quoted like every other value
-    s.telegram_api.assign("http://h/$(touch PWNED)");
-    ASSERT_FALSE(build_telegram_command(s, "x", TextBuffer{out, sizeof out},
-                                        Interpreter::posix_sh, "/dev/null")
-                     .found());
-    EXPECT_STREQ(out, "curl -s \"http://h/\\$(touch PWNED)/bot123456%3AAAbb-cc_DD/sendMessage"
-                      "?chat_id=-1001234567890&text=x\" > /dev/null 2>&1");
+    EXPECT_STREQ(out, "curl -s --fail -K \"cpucurlconf.txt\" > nul 2>&1");
     s.telegram_api.assign("-K/etc/passwd");
-    const SettingProblem problem = build_telegram_command(
-        s, "x", TextBuffer{out, sizeof out}, Interpreter::posix_sh, "/dev/null");
+    const SettingProblem problem =
+        build_telegram_command(s, TextBuffer{out, sizeof out}, Interpreter::posix_sh, "/dev/null");
     ASSERT_TRUE(problem.found());
     EXPECT_STREQ(problem.key, "telegram_api");
     EXPECT_STREQ(out, "");
 }
 
-TEST(TelegramCommand, DefaultBaseAndTheLongestValuesFit) {
+TEST(TelegramAddress, DefaultBaseAndTheLongestValuesFit) {
     NotifySettings s = bot_settings();
     s.token.assign(std::string(255, ':').c_str());
     s.chat_id.assign(std::string(255, '@').c_str());
     const std::string text(4000, '%');
-    char out[kTelegramCommandCap];
-    ASSERT_FALSE(build_telegram_command(s, text.c_str(), TextBuffer{out, sizeof out},
-                                        Interpreter::posix_sh, "/dev/null")
-                     .found());
-    const std::string command = out;
-    EXPECT_EQ(command.rfind("curl -s \"https://api.telegram.org/bot%3A%3A", 0), 0u);
-    EXPECT_EQ(command.substr(command.size() - 18), "\" > /dev/null 2>&1");
+    char out[kTelegramAddressCap];
+    build_telegram_address(s, text.c_str(), TextBuffer{out, sizeof out});
+    const std::string address = out;
+    EXPECT_EQ(address.rfind("https://api.telegram.org/bot%3A%3A", 0), 0u);
+    // base, "/bot", token, "/sendMessage?chat_id=", chat id, "&text=", text: nothing cut
+    EXPECT_EQ(address.size(), 24u + 4 + 510 + 21 + 510 + 6 + 2046);
 }
 
 class SendTelegram : public InTempDirWithCurl {
@@ -164,20 +153,23 @@ TEST_F(SendTelegram, ForegroundPrintsAroundTheRunAndLogsTheStoredChatId) {
     ConsoleCapture console;
     EXPECT_EQ(send_telegram(&s, "ALERT CPU HIGH\nCPU: 97.3% >= 90%"), 1);
     EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=0\n");
-    EXPECT_EQ(log_messages(), std::vector<std::string>{"Send Telegram alert to chat_id @my_channel"});
-    EXPECT_EQ(curl_->argv(),
-              (std::vector<std::string>{
-                  "-s", "https://api.telegram.org/bot123456%3AAAbb-cc_DD/sendMessage"
-                        "?chat_id=%40my_channel&text=ALERT+CPU+HIGH%0ACPU%3A+97.3%25+%3E%3D+90%25"}));
+    EXPECT_EQ(log_messages(), (std::vector<std::string>{"Send Telegram alert to chat_id @my_channel",
+                                                        "Telegram sent to chat_id @my_channel"}));
+    EXPECT_EQ(curl_->argv(), (std::vector<std::string>{"-s", "--fail", "-K", "cpucurlconf.txt"}));
+    // the token is in the file curl read, which is gone afterwards
+    EXPECT_EQ(curl_->config(),
+              "url = \"https://api.telegram.org/bot123456%3AAAbb-cc_DD/sendMessage"
+              "?chat_id=%40my_channel&text=ALERT+CPU+HIGH%0ACPU%3A+97.3%25+%3E%3D+90%25\"\n");
+    EXPECT_FALSE(file_exists(kCurlConfigFile));
 }
 
 TEST_F(SendTelegram, FailureAndSilentMode) {
     const NotifySettings s = bot_settings();
-    curl_->set_rc(6);
+    curl_->set_rc(22);
     {
         ConsoleCapture console;
         EXPECT_EQ(send_telegram(&s, "x"), 0);
-        EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=6\n");
+        EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=22\n");
     }
     {
         ConsoleCapture console;
@@ -188,7 +180,9 @@ TEST_F(SendTelegram, FailureAndSilentMode) {
     }
     EXPECT_EQ(log_messages(),
               (std::vector<std::string>{"Send Telegram alert to chat_id -1001234567890",
-                                        "Send Telegram alert to chat_id -1001234567890"}));
+                                        "Telegram not sent: curl rc=22 (HTTP error from the Bot API)",
+                                        "Send Telegram alert to chat_id -1001234567890",
+                                        "Telegram sent to chat_id -1001234567890"}));
 }
 
 TEST_F(SendTelegram, SwitchedOffOrEmptyTextTouchesNothing) {

@@ -1,7 +1,8 @@
 """A loopback HTTP server standing in for the Telegram Bot API.
 
 It records the path and query of every request exactly as sent and answers
-200 with a small JSON body, as sendMessage does.
+200 with a small JSON body, as sendMessage does; BotApiPeer(status=401)
+answers every request with that HTTP status and the Bot API's error body.
 """
 import http.server
 import threading
@@ -17,8 +18,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def _answer(self):
         with self.server.peer.lock:
             self.server.peer.requests.append(self.path)
-        body = b'{"ok":true,"result":{"message_id":1}}'
-        self.send_response(200)
+        status = self.server.peer.status
+        if status == 200:
+            body = b'{"ok":true,"result":{"message_id":1}}'
+        else:
+            body = b'{"ok":false,"error_code":%d,"description":"refused"}' % status
+        self.send_response(status)
         self.send_header("Content-Type", "application/json")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
@@ -29,7 +34,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
 
 class BotApiPeer:
-    def __init__(self):
+    def __init__(self, status=200):
+        self.status = status
         self.requests = []   # path + query of each request, as sent
         self.lock = threading.Lock()
         self._server = None

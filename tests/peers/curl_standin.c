@@ -6,6 +6,7 @@
  *   EXE <hex of the program file that ran>
  *   LINE <hex of the command line as the process got it>
  *   ARG <hex of argv[i]>          one per argument, argv[0] left out
+ *   CONFIG <hex of the file named by -K>  when it could be read
  *   FILE <hex of the file named by -T>   when it could be read
  *   END
  *
@@ -29,12 +30,12 @@ static void put_hex(FILE* log, const unsigned char* bytes, size_t count) {
     }
 }
 
-static void put_file(FILE* log, const char* path) {
+static void put_file(FILE* log, const char* tag, const char* path) {
     FILE* file = fopen(path, "rb");
     if (file == NULL) return;
     unsigned char chunk[4096];
     size_t got;
-    fputs("FILE ", log);
+    fprintf(log, "%s ", tag);
     while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) put_hex(log, chunk, got);
     fputc('\n', log);
     fclose(file);
@@ -59,7 +60,10 @@ int main(int argc, char** argv) {
         fputc('\n', log);
     }
     for (int i = 1; i + 1 < argc; ++i) {
-        if (strcmp(argv[i], "-T") == 0) put_file(log, argv[i + 1]);
+        if (strcmp(argv[i], "-K") == 0) put_file(log, "CONFIG", argv[i + 1]);
+    }
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (strcmp(argv[i], "-T") == 0) put_file(log, "FILE", argv[i + 1]);
     }
     fputs("END\n", log);
     fclose(log);

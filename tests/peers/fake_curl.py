@@ -3,8 +3,9 @@
 
 Each call appends one JSON line to $FAKE_CURL_LOG (else "fake_curl.jsonl"
 in the working directory): its pid, its arguments exactly (latin-1 text of
-the raw bytes, argv[0] left out) and the file named by -T as it was when
-curl started ("message") and when it ended ("message_after").
+the raw bytes, argv[0] left out), the file named by -K ("config") and the
+file named by -T as it was when curl started ("message") and when it ended
+("message_after").
 FAKE_CURL_HANG=<seconds> makes it wait that long (the record is written
 first, with "hung": true), FAKE_CURL_SLEEP=<seconds> makes it wait before
 it ends, FAKE_CURL_RC=<n> is its exit code.
@@ -25,11 +26,14 @@ def read_latin1(path):
 
 def main():
     args = [os.fsencode(a).decode("latin-1") for a in sys.argv[1:]]
-    upload = None
+    upload = config = None
     for i, arg in enumerate(args[:-1]):
         if arg == "-T":
             upload = args[i + 1]
+        if arg == "-K":
+            config = args[i + 1]
     record = {"pid": os.getpid(), "argv": args,
+              "config": read_latin1(config) if config else None,
               "message": read_latin1(upload) if upload else None}
     log = os.environ.get("FAKE_CURL_LOG", "fake_curl.jsonl")
     hang = float(os.environ.get("FAKE_CURL_HANG", "0") or 0)

@@ -9,7 +9,7 @@
 // SETTINGS is a file of key=value lines; "\n", "\\" and "\xHH" in a value
 // stand for a line feed, a backslash and any byte. Keys: the NotifySettings
 // fields (server, email, password, from, to, iamalive, token, chat_id,
-// telegram_api, sendtimeout, email_enabled, telegram_enabled; the flags are 1
+// telegram_api, sendtimeout, smtptls, email_enabled, telegram_enabled; the flags are 1
 // unless given) and recipients, subject, body, text, silent.
 // The exit code is 0 when the send reported success, else 1.
 //
@@ -102,6 +102,7 @@ NotifySettings to_settings(const std::map<std::string, std::string>& values) {
         if (key == "chat_id") s.chat_id.assign(v);
         if (key == "telegram_api") s.telegram_api.assign(v);
         if (key == "sendtimeout") s.sendtimeout = std::atoi(v);
+        if (key == "smtptls") s.smtptls.assign(v);
         if (key == "email_enabled") s.email_enabled = std::atoi(v);
         if (key == "telegram_enabled") s.telegram_enabled = std::atoi(v);
     }

@@ -2,8 +2,14 @@
 
 smtp_server  a running SmtpPeer (loopback, free port, one test account)
 dropping_smtp_server  one that hangs up in the middle of every message
+rcpt_refusing_smtp_server, data_refusing_smtp_server
+             ones that refuse every recipient / every message
+starttls_smtp_server  one that requires STARTTLS; .ca_bundle is its test
+             certificate, for CURL_CA_BUNDLE
 mute_smtp_server      a MutePeer: accepts connections, never answers
 bot_api      a running BotApiPeer (point `telegram_api` at .base)
+bot_api_answering     a factory: bot_api_answering(401) starts one that
+             answers every request with that status
 fake_curl    a FakeCurl: a bin folder holding `curl` (fake_curl.py) to put
              first on PATH; .env(...) gives that environment, .calls() the
              records of every call
@@ -16,7 +22,7 @@ import shutil
 import pytest
 
 from bot_api_peer import BotApiPeer
-from smtp_peer import MutePeer, SmtpPeer
+from smtp_peer import MutePeer, SmtpPeer, make_test_certificate
 
 PEERS = pathlib.Path(__file__).resolve().parent
 
@@ -56,6 +62,29 @@ def dropping_smtp_server():
 
 
 @pytest.fixture
+def rcpt_refusing_smtp_server():
+    peer = SmtpPeer(refuse_at="rcpt").start()
+    yield peer
+    peer.stop()
+
+
+@pytest.fixture
+def data_refusing_smtp_server():
+    peer = SmtpPeer(refuse_at="data").start()
+    yield peer
+    peer.stop()
+
+
+@pytest.fixture
+def starttls_smtp_server(tmp_path):
+    cert, key = make_test_certificate(tmp_path)
+    peer = SmtpPeer(starttls=(cert, key)).start()
+    peer.ca_bundle = cert
+    yield peer
+    peer.stop()
+
+
+@pytest.fixture
 def mute_smtp_server():
     peer = MutePeer().start()
     yield peer
@@ -67,6 +96,19 @@ def bot_api():
     peer = BotApiPeer().start()
     yield peer
     peer.stop()
+
+
+@pytest.fixture
+def bot_api_answering():
+    peers = []
+
+    def start(status):
+        peers.append(BotApiPeer(status=status).start())
+        return peers[-1]
+
+    yield start
+    for peer in peers:
+        peer.stop()
 
 
 @pytest.fixture

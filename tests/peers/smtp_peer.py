@@ -6,11 +6,19 @@ bytes. Start it from a test with SmtpPeer().start(), or on its own with
 `/usr/bin/python3 tests/peers/smtp_peer.py` (it prints its port).
 
 Faults: SmtpPeer(drop_in_data=True) closes the connection after the first
-line of a message has arrived; MutePeer accepts connections and never says
-a word.
+line of a message has arrived; SmtpPeer(refuse_at="rcpt") refuses every
+recipient, refuse_at="data" every message once it has arrived; MutePeer
+accepts connections and never says a word.
+
+TLS: SmtpPeer(starttls=(cert, key)) offers STARTTLS with that certificate
+and requires it before AUTH and MAIL (make_test_certificate makes one);
+each Message records whether it came over TLS.
 """
 import logging
+import pathlib
 import socket
+import ssl
+import subprocess
 import threading
 import warnings
 
@@ -31,12 +39,26 @@ def free_port():
         return s.getsockname()[1]
 
 
+def make_test_certificate(directory):
+    """A self-signed certificate for 127.0.0.1, ::1 and localhost, made with
+    openssl: (certificate path, key path). Point curl at the certificate
+    with CURL_CA_BUNDLE."""
+    directory = pathlib.Path(directory)
+    cert, key = directory / "smtp-cert.pem", directory / "smtp-key.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-keyout", str(key), "-out", str(cert), "-subj", "/CN=localhost",
+                    "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1"],
+                   check=True, capture_output=True)
+    return cert, key
+
+
 class Message:
-    def __init__(self, mail_from, rcpt_tos, data, login):
+    def __init__(self, mail_from, rcpt_tos, data, login, tls=False):
         self.mail_from = mail_from
         self.rcpt_tos = rcpt_tos
         self.data = data      # the message bytes exactly as they arrived
         self.login = login    # the account that authenticated
+        self.tls = tls        # it came over TLS (after STARTTLS)
 
     def __repr__(self):
         return f"Message({self.mail_from!r}, {self.rcpt_tos!r}, {self.data!r})"
@@ -46,11 +68,20 @@ class _Handler:
     def __init__(self, peer):
         self.peer = peer
 
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.peer.refuse_at == "rcpt":
+            return "550 5.1.1 Mailbox unavailable"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
+        if self.peer.refuse_at == "data":
+            return "554 5.6.0 Message refused"
         login = session.auth_data if session.authenticated else None
         with self.peer.lock:
             self.peer.messages.append(Message(envelope.mail_from, list(envelope.rcpt_tos),
-                                              bytes(envelope.original_content), login))
+                                              bytes(envelope.original_content), login,
+                                              tls=session.ssl is not None))
         return "250 Message accepted"
 
 
@@ -83,10 +114,13 @@ class _Controller(Controller):
 
 
 class SmtpPeer:
-    def __init__(self, login=TEST_LOGIN, password=TEST_PASSWORD, drop_in_data=False):
+    def __init__(self, login=TEST_LOGIN, password=TEST_PASSWORD, drop_in_data=False,
+                 refuse_at=None, starttls=None):
         self.login = login
         self.password = password
         self.drop_in_data = drop_in_data
+        self.refuse_at = refuse_at    # None, "rcpt" or "data"
+        self.starttls = starttls      # None or (certificate, key)
         self.dropped = 0      # connections closed in the middle of a message
         self.messages = []
         self.lock = threading.Lock()
@@ -101,10 +135,14 @@ class SmtpPeer:
 
     def start(self):
         self.port = free_port()
+        tls = {"auth_require_tls": False}
+        if self.starttls:
+            context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+            context.load_cert_chain(*map(str, self.starttls))
+            tls = {"tls_context": context, "require_starttls": True, "auth_require_tls": True}
         self._controller = _Controller(
             self, _Handler(self), hostname="127.0.0.1", port=self.port,
-            authenticator=self._authenticate, auth_require_tls=False, auth_required=False,
-            decode_data=False)
+            authenticator=self._authenticate, auth_required=False, decode_data=False, **tls)
         self._controller.start()
         return self
 

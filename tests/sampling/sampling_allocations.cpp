@@ -1,14 +1,20 @@
-// Proves that a sampled cycle allocates nothing on the heap once the first
-// cycle has run. A test binary of its own: it replaces the global allocation
-// functions (operator new/delete, and malloc and its family on glibc) with
-// counting ones.
+// Proves that a sampled cycle, the metrics file included, allocates nothing
+// on the heap once the first cycle has run. A test binary of its own: it
+// replaces the global allocation functions (operator new/delete, and malloc
+// and its family on glibc) with counting ones.
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <new>
+#include <sstream>
 #include <string>
 
+#include "monitor/monitor_loop.h"
 #include "output/console.h"
 #include "output/silent_mode.h"
 #include "sampling/cpu_usage.h"
@@ -143,14 +149,41 @@ TEST(SamplingAllocations, NoHeapAllocationInACycleAfterTheFirst) {
     const Counts silent = count_during([&] {
         for (int cycle = 0; cycle < 40; ++cycle) measure_system(&previous, &sample);
     });
+
+    // the rest of a cycle with every monitor off and the metrics file set:
+    // the file is rendered and replaced every time
+    char folder[] = "/tmp/loadhawk-allocations-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string metrics = std::string(folder) + "/loadhawk.prom";
+    static MonitorSettings settings{};
+    settings.interval = 60;
+    settings.metricsfile.assign(metrics.c_str());
+    static const NotifySettings notify{};
+    StateBetweenCycles state{};
+    state.remembered_day = -1;
+    finish_sampled_cycle(sample, settings, notify, &state);  // the heartbeat's day is set
+    const Counts with_metrics = count_during([&] {
+        for (int cycle = 0; cycle < 40; ++cycle) {
+            measure_system(&previous, &sample);
+            finish_sampled_cycle(sample, settings, notify, &state);
+        }
+    });
     set_silent_mode(false);
     console_redirect(nullptr, nullptr);
     std::fclose(sink);
+    std::stringstream written;
+    written << std::ifstream(metrics).rdbuf();
+    (void)unlink(metrics.c_str());
+    (void)rmdir(folder);
 
     EXPECT_EQ(reported.news, 0);
     EXPECT_EQ(reported.mallocs, 0);
     EXPECT_EQ(silent.news, 0);
     EXPECT_EQ(silent.mallocs, 0);
+    EXPECT_EQ(with_metrics.news, 0);
+    EXPECT_EQ(with_metrics.mallocs, 0);
+    EXPECT_FALSE(state.metrics.failing);
+    EXPECT_NE(written.str().find("\nloadhawk_build_info{version="), std::string::npos);
     // the cycles did their work
     EXPECT_GT(sample.mem_top.rows[0].pid, 0);
     EXPECT_GT(sample.cpu_top.rows[0].pid, 0);

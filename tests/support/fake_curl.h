@@ -1,7 +1,8 @@
 // A curl stand-in for the sender tests: a shell script named "curl" put
 // first on PATH. It records the arguments it received (NUL-separated, in
-// "curl_argv.bin"), copies the message file named by -T ("curl_message.bin"),
-// counts its calls ("curl_calls.txt") and ends with $FAKE_CURL_RC.
+// "curl_argv.bin"), copies the message file named by -T ("curl_message.bin")
+// and the configuration file named by -K ("curl_config.bin"), counts its
+// calls ("curl_calls.txt") and ends with $FAKE_CURL_RC.
 #pragma once
 
 #include <sys/stat.h>
@@ -25,6 +26,7 @@ public:
                    "prev=\n"
                    "for a in \"$@\"; do\n"
                    "  if [ \"$prev\" = \"-T\" ]; then cp \"$a\" curl_message.bin; fi\n"
+                   "  if [ \"$prev\" = \"-K\" ]; then cp \"$a\" curl_config.bin; fi\n"
                    "  prev=$a\n"
                    "done\n"
                    "if [ -n \"$FAKE_CURL_MARK\" ] && [ -e \"$FAKE_CURL_MARK\" ]; then\n"
@@ -64,6 +66,7 @@ public:
     }
     std::string calls() const { return read_file("curl_calls.txt"); }
     std::string message() const { return read_file("curl_message.bin"); }
+    std::string config() const { return read_file("curl_config.bin"); }
 
 private:
     std::string bin_;

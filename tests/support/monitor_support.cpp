@@ -72,11 +72,11 @@ NotifySettings both_channels() {
     return s;
 }
 
-std::string telegram_text_sent(const std::vector<std::string>& curl_argv) {
-    if (curl_argv.empty()) return "<no call>";
-    const std::string& address = curl_argv.back();
-    const std::size_t at = address.find("&text=");
-    if (at == std::string::npos) return "<no text in " + address + ">";
+std::string telegram_text_sent(const std::string& curl_config) {
+    const std::size_t at = curl_config.find("&text=");
+    if (at == std::string::npos) return "<no text in " + curl_config + ">";
+    // the address ends at the closing quote of the configuration line
+    const std::string address = curl_config.substr(0, curl_config.rfind('"'));
     std::string text;
     for (std::size_t i = at + 6; i < address.size(); ++i) {
         if (address[i] == '+') {
@@ -89,4 +89,11 @@ std::string telegram_text_sent(const std::vector<std::string>& curl_argv) {
         }
     }
     return text;
+}
+
+std::string mail_without_stamps(const std::string& message) {
+    static const std::regex stamps(
+        "\r\nDate: [A-Z][a-z]{2}, \\d\\d [A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}"
+        "\r\nMessage-ID: <\\d{14}\\.\\d+\\.\\d+@[A-Za-z0-9.-]+>\r\n");
+    return std::regex_replace(message, stamps, "\r\n", std::regex_constants::format_first_only);
 }

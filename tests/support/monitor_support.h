@@ -38,5 +38,16 @@ NotifySettings mail_account();
 // "https://api.telegram.org".
 NotifySettings both_channels();
 
-// The decoded "text" parameter of the Bot API address that is curl's last argument.
-std::string telegram_text_sent(const std::vector<std::string>& curl_argv);
+// The decoded "text" parameter of the Bot API address in curl's
+// configuration file (`url = "..."`).
+std::string telegram_text_sent(const std::string& curl_config);
+
+// The header lines after the subject, up to the empty line, as every mail
+// carries them.
+constexpr const char* kMailHeadsAfterDate =
+    "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n"
+    "Content-Transfer-Encoding: 8bit\r\n\r\n";
+
+// A mail message with its Date and Message-ID lines left out, once each has
+// its proper form (else the message is returned as it is, so a comparison fails).
+std::string mail_without_stamps(const std::string& message);

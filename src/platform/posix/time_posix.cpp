@@ -20,6 +20,18 @@ void local_time(LocalTime* out) {
     out->second = parts.tm_sec;
 }
 
+std::int64_t unix_time() {
+    const std::time_t now = std::time(nullptr);
+    return now == static_cast<std::time_t>(-1) ? 0 : static_cast<std::int64_t>(now);
+}
+
+std::int32_t local_utc_offset_minutes() {
+    const std::time_t now = std::time(nullptr);
+    struct tm parts {};
+    if (now == static_cast<std::time_t>(-1) || localtime_r(&now, &parts) == nullptr) return 0;
+    return static_cast<std::int32_t>(parts.tm_gmtoff / 60);
+}
+
 void sleep_ms(std::uint32_t milliseconds) {
     struct timespec left {};
     left.tv_sec = static_cast<std::time_t>(milliseconds / 1000);
