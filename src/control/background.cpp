@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "config/monitor_settings.h"
-#include "notify/email.h"
+#include "notify/send_files.h"
 #include "output/console.h"
 #include "platform/platform.h"
 
@@ -43,15 +43,6 @@ void report_start_failure(const MonitorProbe& probe) {
     }
     std::fclose(pid_file);
     if (!existed && recorded_pid() == 0) (void)plat::delete_file(kPidFileName);
-}
-
-// What a monitor that was terminated without its own clean-up (Windows)
-// left: the message file, removed once no other copy sends from here.
-void remove_leftovers() {
-    plat::FileLock lock{-1};
-    if (plat::file_lock_acquire(kMailLockFile, 0, &lock) != plat::FileLockResult::held) return;
-    (void)plat::delete_file(kMailMessageFile);
-    plat::file_lock_release(&lock);
 }
 
 }  // namespace
@@ -119,7 +110,9 @@ int run_background_stop(const MonitorProbe& probe) {
     }
     // a monitor that could not clean up after itself leaves its pid file
     if (recorded_pid() == pid) (void)plat::delete_file(kPidFileName);
-    remove_leftovers();
+    // what a monitor terminated without its own clean-up (Windows) left:
+    // the message and curl configuration files, unless a copy sends from here
+    remove_leftover_send_files();
     console_out("loadhawk stopped\n");
     return 0;
 }
