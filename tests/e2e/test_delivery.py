@@ -570,8 +570,10 @@ def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, 
     env = fake_curl.env(FAKE_CURL_SLEEP=2)
     r = native.run("-start", cwd=workdir, env=env)
     assert r.rc == 0, r
-    assert wait_for(lambda: (workdir / "loadhawk.pid").exists())
-    reaper.track_pid(int((workdir / "loadhawk.pid").read_text()))
+    # the file is created before its line is written: wait for the whole line
+    pid_file = workdir / "loadhawk.pid"
+    assert wait_for(lambda: pid_file.exists() and pid_file.read_text().endswith("\n"))
+    reaper.track_pid(int(pid_file.read_text()))
     # the monitor has begun its alert: the test's mail comes while it sends
     assert wait_for(lambda: "Send email to" in "\n".join(log_messages(workdir)), timeout=60)
     r = native.run("-test", cwd=workdir, env=env)
