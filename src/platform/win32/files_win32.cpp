@@ -13,8 +13,8 @@
 namespace plat {
 
 bool delete_file(const char* path) {
-    wchar_t wide[kTransientPathCap];
-    return utf8_to_wide(path, wide, kTransientPathCap) && DeleteFileW(wide) != 0;
+    const WidePath wide(path);
+    return wide.ok && DeleteFileW(wide.text) != 0;
 }
 
 bool flush_to_disk(std::FILE* file) {
@@ -25,38 +25,35 @@ bool flush_to_disk(std::FILE* file) {
 namespace {
 
 bool replace_in_one_step(const char* source, const char* target) {
-    wchar_t from[kTransientPathCap];
-    wchar_t to[kTransientPathCap];
-    if (!utf8_to_wide(source, from, kTransientPathCap) || !utf8_to_wide(target, to, kTransientPathCap)) return false;
+    const WidePath from(source);
+    const WidePath to(target);
     // keeps the old file's security descriptor and attributes
-    return ReplaceFileW(to, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    return from.ok && to.ok &&
+           ReplaceFileW(to.text, from.text, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
 }
 
 bool path_exists(const char* path) {
-    wchar_t wide[kTransientPathCap];
-    return utf8_to_wide(path, wide, kTransientPathCap) && GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+    const WidePath wide(path);
+    return wide.ok && GetFileAttributesW(wide.text) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool move_path(const char* source, const char* target, bool overwrite) {
-    wchar_t from[kTransientPathCap];
-    wchar_t to[kTransientPathCap];
-    if (!utf8_to_wide(source, from, kTransientPathCap) || !utf8_to_wide(target, to, kTransientPathCap)) return false;
+    const WidePath from(source);
+    const WidePath to(target);
     // flushed before it returns
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
-    return MoveFileExW(from, to, flags) != 0;
+    return from.ok && to.ok && MoveFileExW(from.text, to.text, flags) != 0;
 }
 
 bool copy_security(const char* from_path, const char* to_path) {
-    wchar_t from[kTransientPathCap];
-    wchar_t to[kTransientPathCap];
-    if (!utf8_to_wide(from_path, from, kTransientPathCap) || !utf8_to_wide(to_path, to, kTransientPathCap)) {
-        return false;
-    }
+    const WidePath from(from_path);
+    const WidePath to(to_path);
+    if (!from.ok || !to.ok) return false;
     const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
     unsigned char descriptor[4096];
     DWORD needed = 0;
-    if (!GetFileSecurityW(from, what, descriptor, sizeof descriptor, &needed)) return false;
-    return SetFileSecurityW(to, what, descriptor) != 0;
+    if (!GetFileSecurityW(from.text, what, descriptor, sizeof descriptor, &needed)) return false;
+    return SetFileSecurityW(to.text, what, descriptor) != 0;
 }
 
 }  // namespace
@@ -212,11 +209,9 @@ bool write_transient_file(const char* path, const char* data, std::size_t size, 
 }
 
 bool rename_file(const char* source, const char* target) {
-    wchar_t wide_source[kTransientPathCap];
-    wchar_t wide_target[kTransientPathCap];
-    return utf8_to_wide(source, wide_source, kTransientPathCap) &&
-           utf8_to_wide(target, wide_target, kTransientPathCap) &&
-           MoveFileExW(wide_source, wide_target, MOVEFILE_REPLACE_EXISTING) != 0;
+    const WidePath from(source);
+    const WidePath to(target);
+    return from.ok && to.ok && MoveFileExW(from.text, to.text, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool computer_name(TextBuffer out) {

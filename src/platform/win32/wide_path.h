@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "platform/platform.h"
+
 namespace plat {
 
 // Converts the UTF-8 text `utf8` into `out` (cap wide characters, terminator
@@ -16,5 +18,13 @@ inline bool utf8_to_wide(const char* utf8, wchar_t* out, std::size_t cap) {
     const int got = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, out, static_cast<int>(cap));
     return got > 0;
 }
+
+// A UTF-8 path as the wide-character file calls take it. `ok` is false
+// (and the text empty) when the path is null, not valid UTF-8 or too long.
+struct WidePath {
+    wchar_t text[kTransientPathCap];
+    bool ok;
+    explicit WidePath(const char* utf8) : ok(utf8_to_wide(utf8, text, kTransientPathCap)) {}
+};
 
 }  // namespace plat
