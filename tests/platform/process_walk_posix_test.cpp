@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/process_walk.h"
 #include "support/child_process.h"
 
 namespace {

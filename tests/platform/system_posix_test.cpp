@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 namespace {
 
