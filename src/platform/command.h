@@ -23,9 +23,12 @@ const char* null_device();
 // directory (cmd.exe would look there first), and cmd.exe reads at most
 // 8191 characters of the command.
 // Waits at most `timeout_seconds` (0 = no limit); on overrun the interpreter
-// and everything it started are ended and the result is 124.
+// and everything it started are ended and the result is kCommandOverrun.
 // Result: the exit code; -1 when the interpreter cannot be started; 1 when
 // the exit code cannot be read.
 int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
+
+// The result of a command that ran out of time.
+constexpr int kCommandOverrun = 124;
 
 }  // namespace plat

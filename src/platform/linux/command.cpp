@@ -10,10 +10,10 @@
 
 #include <cerrno>
 
-#include "platform/command.h"
-#include "platform/time.h"
-#include "platform/linux/termination.h"
 #include "platform/backend.h"
+#include "platform/command.h"
+#include "platform/linux/termination.h"
+#include "platform/time.h"
 
 extern char** environ;
 
@@ -26,8 +26,6 @@ const char* interpreter_prefix() { return "/bin/sh -c "; }
 const char* null_device() { return "/dev/null"; }
 
 namespace {
-
-constexpr int kOverrunCode = 124;
 
 std::uint64_t monotonic_ms() {
     struct timespec now {};
@@ -111,7 +109,7 @@ int wait_for_end(pid_t pid, std::uint32_t timeout_seconds) {
             return 1;
         }
         if (info.si_pid == pid) return exit_code_of(info);
-        if (monotonic_ms() >= deadline) return kOverrunCode;
+        if (monotonic_ms() >= deadline) return kCommandOverrun;
         sleep_ms(pause_ms);
         if (pause_ms < 50) pause_ms *= 2;
     }

@@ -8,9 +8,9 @@
 #include <new>
 
 #include "platform/files.h"
+#include "platform/linux/kept_open.h"
 #include "platform/locks.h"
 #include "platform/time.h"
-#include "platform/linux/kept_open.h"
 
 namespace plat {
 

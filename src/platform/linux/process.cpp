@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/process.h"
 #include "platform/linux/proc_read.h"
+#include "platform/process.h"
 
 namespace plat {
 

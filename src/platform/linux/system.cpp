@@ -2,9 +2,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "platform/system.h"
 #include "platform/linux/proc_parse.h"
 #include "platform/linux/proc_read.h"
+#include "platform/system.h"
 
 namespace plat {
 

@@ -5,9 +5,9 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "platform/termination.h"
-#include "platform/linux/termination.h"
 #include "platform/backend.h"
+#include "platform/linux/termination.h"
+#include "platform/termination.h"
 
 namespace plat {
 

@@ -2,8 +2,8 @@
 #include <ctime>
 #include <cerrno>
 
-#include "platform/time.h"
 #include "platform/backend.h"
+#include "platform/time.h"
 
 namespace plat {
 

@@ -5,8 +5,8 @@
 // process while the handler waits.
 #include <windows.h>
 
-#include "platform/termination.h"
 #include "platform/backend.h"
+#include "platform/termination.h"
 #include "platform/win32/termination.h"
 
 namespace plat {
