@@ -1,13 +1,13 @@
 // The record of transient files: a fixed table that a termination request
 // can empty from a signal handler, so it holds plain bytes and a flag per
 // slot, and a slot counts only once its path is complete.
-#include "platform/backend.h"
+#include "platform/transient_files.h"
 
 #include <csignal>
 #include <cstring>
 
+#include "platform/backend.h"
 #include "platform/files.h"
-#include "platform/transient_files.h"
 
 namespace plat {
 

@@ -1,4 +1,4 @@
-// Running a notification command on POSIX: "/bin/sh -c" with the command as
+// Running a notification command on Linux: "/bin/sh -c" with the command as
 // one argument, in a process group of its own, standard streams on
 // /dev/null and no other descriptor inherited.
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-// The console on POSIX: terminals take the UTF-8 the program writes as it comes.
+// The console on Linux: terminals take the UTF-8 the program writes as it comes.
 #include "platform/console.h"
 
 namespace plat {

@@ -1,4 +1,4 @@
-// Opening a kept file's descriptor on POSIX, shared by the file and lock code.
+// Opening a kept file's descriptor on Linux, shared by the file and lock code.
 #pragma once
 
 #include "platform/files.h"

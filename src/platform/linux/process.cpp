@@ -1,5 +1,5 @@
 // This program's own identity, other processes' liveness, termination and
-// the detached background copy, on POSIX.
+// the detached background copy, on Linux.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-// Termination requests on POSIX: SIGTERM, SIGINT and SIGHUP. The handler
+// Termination requests on Linux: SIGTERM, SIGINT and SIGHUP. The handler
 // only does what is safe in a signal handler: it records the signal and
 // kills the running command's process group; the program's own thread does
 // the rest at its next wait.

@@ -1,4 +1,4 @@
-// What the POSIX command runner tells the termination handler.
+// What the Linux command runner tells the termination handler.
 #pragma once
 
 #include <signal.h>

@@ -1,4 +1,4 @@
-// Local time and sleeping on POSIX.
+// Local time and sleeping on Linux.
 #include <ctime>
 #include <cerrno>
 
