@@ -11,6 +11,7 @@
 #include "platform/backend.h"
 #include "platform/command.h"
 #include "platform/win32/command_line.h"
+#include "platform/win32/convert.h"
 #include "platform/win32/hidden_process.h"
 #include "platform/win32/termination.h"
 #include "platform/win32/win_handle.h"
@@ -56,9 +57,7 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
     if (command == nullptr || command[0] == '\0') return -1;
     // the command's bytes in the ANSI code page, as CreateProcessA would take them
     wchar_t wide_command[kWideCommandCap];
-    const int converted = MultiByteToWideChar(CP_ACP, 0, command, -1, wide_command,
-                                              static_cast<int>(kWideCommandCap));
-    if (converted <= 0) return -1;
+    if (!ansi_to_wide(command, wide_command, kWideCommandCap)) return -1;
 
     wchar_t system_folder[kWidePathCap];
     const UINT folder = GetSystemDirectoryW(system_folder, static_cast<UINT>(kWidePathCap));

@@ -10,6 +10,11 @@ bool utf8_to_wide(const char* utf8, wchar_t* out, std::size_t cap) {
     return got > 0;
 }
 
+bool ansi_to_wide(const char* text, wchar_t* out, std::size_t cap) {
+    if (cap == 0 || cap > 0x7FFFFFFF) return false;
+    return MultiByteToWideChar(CP_ACP, 0, text, -1, out, static_cast<int>(cap)) > 0;
+}
+
 bool wide_to_utf8(const wchar_t* wide, TextBuffer out) {
     text_copy(out, "");
     char utf8[kTransientPathCap * 3];

@@ -16,6 +16,10 @@ namespace plat {
 // included); false when it is not valid UTF-8 or does not fit.
 [[nodiscard]] bool utf8_to_wide(const char* utf8, wchar_t* out, std::size_t cap);
 
+// Converts `text` in the ANSI code page into `out` (cap wide characters,
+// terminator included); false when it does not fit.
+[[nodiscard]] bool ansi_to_wide(const char* text, wchar_t* out, std::size_t cap);
+
 // Converts the wide text `wide` into UTF-8 in `out`; false (and empty text)
 // when it does not convert or does not fit.
 [[nodiscard]] bool wide_to_utf8(const wchar_t* wide, TextBuffer out);
