@@ -6,7 +6,7 @@
 #include "config/config_line.h"
 #include "config/line_reader.h"
 #include "output/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 

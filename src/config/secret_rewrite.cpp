@@ -7,7 +7,9 @@
 #include "config/notify_settings.h"
 #include "output/console.h"
 #include "output/event_log.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/locks.h"
+#include "platform/transient_files.h"
 
 namespace {
 

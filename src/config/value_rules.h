@@ -17,7 +17,7 @@
 
 #include <cstddef>
 
-#include "platform/platform.h"
+#include "platform/command.h"
 
 // Null when `server` is one SMTP address curl can take and nothing else:
 // "smtp://" or "smtps://", a host name, an IPv4 address or an IPv6 address

@@ -5,7 +5,10 @@
 #include "config/monitor_settings.h"
 #include "notify/send_files.h"
 #include "output/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/locks.h"
+#include "platform/process.h"
+#include "platform/time.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include "monitor/metrics_file.h"
 #include "output/banner.h"
 #include "output/console.h"
-#include "platform/platform.h"
+#include "platform/command.h"
+#include "platform/files.h"
 
 namespace {
 

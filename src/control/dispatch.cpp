@@ -9,7 +9,7 @@
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/silent_mode.h"
-#include "platform/platform.h"
+#include "platform/time.h"
 
 // the project's version, handed in by the build from its one definition
 #ifndef LOADHAWK_VERSION

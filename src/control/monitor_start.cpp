@@ -10,7 +10,9 @@
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/event_log.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/termination.h"
+#include "platform/transient_files.h"
 #include "sampling/cpu_usage.h"
 
 PidFileTake take_pid_file(plat::FileLockResult run_lock) {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/locks.h"
 
 enum class PidFileTake { taken, already_running, unwritable };
 

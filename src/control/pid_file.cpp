@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "output/refused_file.h"
+#include "platform/files.h"
 
 namespace {
 

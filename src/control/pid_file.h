@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/locks.h"
+#include "platform/process.h"
 
 constexpr const char* kPidFileName = "loadhawk.pid";
 constexpr const char* kRunLockFile = "loadhawk_run.lock";

@@ -7,7 +7,7 @@
 #include "output/console.h"
 #include "output/event_log.h"
 #include "output/silent_mode.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "monitor/heartbeat.h"
 
 #include "monitor/notice.h"
-#include "platform/platform.h"
+#include "platform/time.h"
 
 void build_heartbeat_texts(const Sample& sample, const MonitorSettings& monitor_settings,
                            HeartbeatTexts* texts) {

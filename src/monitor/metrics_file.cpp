@@ -5,7 +5,10 @@
 #include <cstdio>
 
 #include "output/event_log.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/time.h"
+#include "platform/transient_files.h"
 
 #ifndef LOADHAWK_VERSION
 #error "the build names the version (LOADHAWK_VERSION)"

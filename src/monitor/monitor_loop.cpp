@@ -3,7 +3,7 @@
 #include "monitor/evaluate_monitor.h"
 #include "monitor/heartbeat.h"
 #include "output/console.h"
-#include "platform/platform.h"
+#include "platform/time.h"
 #include "sampling/sample_system.h"
 
 static_assert(static_cast<std::size_t>(kMonitors[0].kind) == 0 &&

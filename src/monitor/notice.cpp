@@ -3,7 +3,7 @@
 #include "notify/email.h"
 #include "notify/telegram.h"
 #include "output/event_log.h"
-#include "platform/platform.h"
+#include "platform/time.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "config/notify_settings.h"
 #include "config/value_rules.h"
-#include "platform/platform.h"
+#include "platform/command.h"
 #include "text/fixed_text.h"
 
 // A value that cannot be passed safely: the settings key (or "recipient

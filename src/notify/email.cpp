@@ -8,6 +8,10 @@
 #include "notify/shell_command.h"
 #include "output/console.h"
 #include "output/event_log.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "platform/time.h"
+#include "platform/transient_files.h"
 
 namespace {
 

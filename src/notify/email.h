@@ -4,7 +4,7 @@
 #include "config/notify_settings.h"
 #include "notify/command_line.h"
 #include "notify/send_files.h"
-#include "platform/platform.h"
+#include "platform/command.h"
 #include "text/fixed_text.h"
 
 constexpr const char* kMailMessageFile = "cpumailtext.txt";

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/time.h"
 #include "text/fixed_text.h"
 
 constexpr std::size_t kMailDateCap = 40;

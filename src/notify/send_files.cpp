@@ -1,6 +1,8 @@
 #include "notify/send_files.h"
 
 #include "notify/email.h"
+#include "platform/files.h"
+#include "platform/transient_files.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/locks.h"
 
 // curl reads the SMTP login ("user") and the Bot API address with the
 // token ("url") from this file, named on its command line by -K.

@@ -1,6 +1,6 @@
 #include "notify/shell_command.h"
 
-#include "platform/platform.h"
+#include "platform/command.h"
 #include "text/fixed_text.h"
 
 int run_shell_command(const char* command, std::uint32_t timeout_seconds) {

@@ -5,6 +5,7 @@
 #include "notify/shell_command.h"
 #include "output/console.h"
 #include "output/event_log.h"
+#include "platform/transient_files.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "config/notify_settings.h"
 #include "notify/command_line.h"
-#include "platform/platform.h"
+#include "platform/command.h"
 #include "text/fixed_text.h"
 
 constexpr std::size_t kTelegramTextCap = 2048;     // encoded text

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "output/refused_file.h"
+#include "platform/files.h"
+#include "platform/locks.h"
 
 namespace {
 // held while one entry is written; created before main runs

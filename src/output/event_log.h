@@ -3,7 +3,7 @@
 // at once. Never read, truncated or rotated by the program.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/time.h"
 #include "text/fixed_text.h"
 
 constexpr const char* kLogFileName = "loadhawk_log.txt";

@@ -1,7 +1,7 @@
 // What the console says of a kept file that was refused.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 // The words after the file name ("is not a regular file: not used"); null
 // for a failure that is no refusal (a missing file, a permission).

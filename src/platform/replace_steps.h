@@ -3,7 +3,7 @@
 // test can stand in for them and fail them the way the system does.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace plat {
 

@@ -1,6 +1,5 @@
 #include "sampling/collect_top.h"
 
-#include "platform/platform.h"
 #include "sampling/top_list.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/process_walk.h"
 #include "sampling/sample.h"
 
 // Where the walks get their processes: the system (plat::process_walk_*),

@@ -1,6 +1,6 @@
 #include "sampling/cpu_usage.h"
 
-#include "platform/platform.h"
+#include "platform/system.h"
 
 bool read_cpu(CpuReading* out) {
     *out = CpuReading{};

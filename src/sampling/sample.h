@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "output/event_log.h"
-#include "platform/platform.h"
+#include "platform/process_walk.h"
 #include "text/fixed_text.h"
 
 // One system-times reading; 100-ns units, kernel time includes idle time.

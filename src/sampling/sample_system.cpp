@@ -1,7 +1,8 @@
 #include "sampling/sample_system.h"
 
 #include "output/event_log.h"
-#include "platform/platform.h"
+#include "platform/system.h"
+#include "platform/time.h"
 #include "sampling/collect_top.h"
 #include "sampling/cpu_usage.h"
 #include "sampling/cycle_report.h"

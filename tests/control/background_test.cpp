@@ -6,7 +6,9 @@
 #include <string>
 
 #include "control/pid_file.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/locks.h"
+#include "platform/process.h"
 #include "support/liveness_child.h"
 #include "support/test_support.h"
 

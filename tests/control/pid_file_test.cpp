@@ -8,7 +8,7 @@
 #include <string>
 
 #include "control/monitor_start.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "support/liveness_child.h"
 #include "support/test_support.h"
 

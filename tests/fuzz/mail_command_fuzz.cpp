@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "notify/email.h"
+#include "platform/command.h"
 
 namespace {
 

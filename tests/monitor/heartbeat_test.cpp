@@ -8,7 +8,7 @@
 #include "notify/email.h"
 #include "output/event_log.h"
 #include "output/silent_mode.h"
-#include "platform/platform.h"
+#include "platform/time.h"
 #include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/process.h"
+#include "platform/transient_files.h"
 #include "support/test_support.h"
 
 namespace {

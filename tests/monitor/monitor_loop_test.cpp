@@ -5,7 +5,7 @@
 #include <string>
 
 #include "output/silent_mode.h"
-#include "platform/platform.h"
+#include "platform/time.h"
 #include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"

@@ -12,6 +12,8 @@
 
 #include "output/console.h"
 #include "output/event_log.h"
+#include "platform/locks.h"
+#include "platform/transient_files.h"
 #include "support/fake_curl.h"
 #include "support/monitor_support.h"
 #include "support/test_support.h"

@@ -14,7 +14,7 @@
 #include <vector>
 #include <thread>
 
-#include "platform/platform.h"
+#include "platform/command.h"
 #include "support/test_support.h"
 
 using ShellCommand = InTempDir;

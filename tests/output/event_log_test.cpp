@@ -8,6 +8,7 @@
 #include <regex>
 #include <string>
 
+#include "platform/files.h"
 #include "support/test_support.h"
 
 using EventLog = InTempDir;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/locks.h"
 #include "support/test_support.h"
 
 using FileLockTest = InTempDir;

@@ -1,4 +1,4 @@
-#include "platform/posix/proc_parse.h"
+#include "platform/linux/proc_parse.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/transient_files.h"
 #include "support/test_support.h"
 
 using TransientFiles = InTempDir;

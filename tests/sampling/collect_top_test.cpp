@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "output/silent_mode.h"
-#include "platform/platform.h"
+#include "platform/system.h"
 #include "sampling/render_top_list.h"
 #include "sampling/sample_system.h"
 #include "support/child_process.h"
@@ -168,17 +168,20 @@ struct ListedProcess {
 };
 std::vector<ListedProcess> g_listed;
 
+std::size_t g_next_row = 0;
+
 bool standin_begin(plat::ProcessWalk* walk, plat::ProcessMeasure measure) {
-    plat::reset_process_walk(walk, measure);
-    walk->handle = &g_listed;
-    walk->state[0] = 0;  // the next row
+    walk->open = true;
+    walk->measure = measure;
+    walk->unreadable = 0;
+    g_next_row = 0;
     return true;
 }
 
 bool standin_next(plat::ProcessWalk* walk, plat::ProcessEntry* out) {
-    plat::clear_process_entry(out);
-    while (walk->state[0] < g_listed.size()) {
-        const ListedProcess& p = g_listed[walk->state[0]++];
+    *out = plat::ProcessEntry{};
+    while (g_next_row < g_listed.size()) {
+        const ListedProcess& p = g_listed[g_next_row++];
         if (p.refused) {
             ++walk->unreadable;
             continue;
@@ -192,7 +195,7 @@ bool standin_next(plat::ProcessWalk* walk, plat::ProcessEntry* out) {
     return false;
 }
 
-void standin_end(plat::ProcessWalk* walk) { walk->handle = nullptr; }
+void standin_end(plat::ProcessWalk* walk) { walk->open = false; }
 
 constexpr ProcessSource kStandIn{&standin_begin, &standin_next, &standin_end};
 

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/time.h"
 #include "support/child_process.h"
 
 namespace {

@@ -1,0 +1,47 @@
+// What the policy shared by both systems (platform/*.cpp) asks of the
+// backend built, and what the backends hand back to it. Included only
+// inside src/platform/.
+#pragma once
+
+#include "platform/process_walk.h"
+
+namespace plat {
+
+// ---------------------------------------------------------------- process walk
+
+// What one step of a walk found.
+enum class WalkStep {
+    entry,    // *out holds the next process
+    gone,     // a process that ended since it was listed: skipped
+    refused,  // a process whose measure we may not read: skipped and counted
+    end,      // no process left
+};
+
+// Opens the system's list of processes into walk->state; false when it
+// cannot be read.
+[[nodiscard]] bool walk_open(ProcessWalk* walk);
+// Reads the next listed process with the walk's measure into *out.
+[[nodiscard]] WalkStep walk_step(ProcessWalk* walk, ProcessEntry* out);
+// Gives the list back; called only for a walk that opened.
+void walk_close(ProcessWalk* walk);
+
+// ---------------------------------------------------------------- transient files
+
+// Records `path`; false when the registry is full or the path too long.
+// Each backend's create_transient_file makes the file and records it here.
+[[nodiscard]] bool transient_record(const char* path);
+
+// ---------------------------------------------------------------- termination requests
+
+// A handler (a signal handler, a console control handler) records a
+// request, and the waits of the program's own thread call
+// termination_checkpoint.
+
+// Records a request (first one wins); safe in a signal handler.
+void termination_record(int request);
+// Runs the stop action when a request is pending. Does not return then.
+void termination_checkpoint();
+// Keeps the action that termination_checkpoint runs.
+void termination_set_action(void (*action)(int));
+
+}  // namespace plat

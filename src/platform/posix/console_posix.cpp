@@ -1,8 +1,0 @@
-// The console on POSIX: terminals take the UTF-8 the program writes as it comes.
-#include "platform/platform.h"
-
-namespace plat {
-
-void prepare_console() {}
-
-}  // namespace plat

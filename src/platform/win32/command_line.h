@@ -1,0 +1,19 @@
+// Building the interpreter's command line on Windows.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/win32/hidden_process.h"
+
+namespace plat {
+
+// What cmd.exe reads after /C, at most.
+constexpr std::size_t kCmdTextLimit = 8191;
+
+// Appends to `line` the interpreter's command line for `command`:
+// "<interpreter_path>" /D /V:OFF /S /C "<command>", the command's program
+// named by its full path when an absolute PATH folder holds it. A command
+// longer than cmd.exe reads loses its tail. False when it does not fit.
+[[nodiscard]] bool build_command_line(const wchar_t* interpreter_path, const wchar_t* command, WideLine* line);
+
+}  // namespace plat
