@@ -73,16 +73,20 @@ int run_background_start(const MonitorProbe& probe) {
 }
 
 int run_background_status(const MonitorProbe& probe) {
+    // the exit codes of an init script's "status": 0 running, 1 not
+    // running but a pid file is left, 3 not running
     const std::uint64_t pid = recorded_pid();
     if (pid == 0) {
         console_out("loadhawk not running\n");
-    } else if (runs(monitor_presence(pid, probe))) {
-        console_out("loadhawk running pid %lu\n", static_cast<unsigned long>(pid));
-    } else {
-        // the stale file stays; "-stop" or the next monitor run removes it
-        console_out("loadhawk pid file exists but process dead\n");
+        return 3;
     }
-    return 0;
+    if (runs(monitor_presence(pid, probe))) {
+        console_out("loadhawk running pid %lu\n", static_cast<unsigned long>(pid));
+        return 0;
+    }
+    // the stale file stays; "-stop" or the next monitor run removes it
+    console_out("loadhawk pid file exists but process dead\n");
+    return 1;
 }
 
 int run_background_stop(const MonitorProbe& probe) {

@@ -26,3 +26,9 @@ void say_refused_file(const char* name, plat::FileRefusal why, RefusalLine line,
         console_note("%s %s\n", name, reason);
     }
 }
+
+void say_unwritable_file(const char* name) {
+    FixedText<2 * plat::kTransientPathCap> advice;
+    plat::write_access_advice(name, advice.out());
+    console_err("Cannot write %s: %s\n", name, advice.c_str());
+}

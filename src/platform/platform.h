@@ -116,6 +116,9 @@ void process_walk_end(ProcessWalk* walk);
 
 std::uint32_t own_pid();
 
+// The name of the system this build runs on: "Windows", "Linux".
+const char* system_name();
+
 // Full path of this program's executable file.
 [[nodiscard]] bool own_path(TextBuffer out);
 
@@ -214,6 +217,12 @@ enum class KeptFileMode {
 [[nodiscard]] bool kept_file_target(const char* path, TextBuffer out);
 
 [[nodiscard]] bool delete_file(const char* path);
+
+// What stops this process from writing the kept file `path`, and the fix,
+// for a message after the file's name: on POSIX "owner root, loadhawk runs
+// as nobody; fix: chown nobody: /abs/path" (the folder's owner and the
+// folder when the file is missing); on Windows the account and the file.
+void write_access_advice(const char* path, TextBuffer out);
 
 // Makes written data of `file` durable (fflush, then fsync / _commit).
 [[nodiscard]] bool flush_to_disk(std::FILE* file);

@@ -37,6 +37,10 @@ def expected_usage(path):
         "  -s            Silent mode",
         "  -h, --help    Show this help",
         "  -v, --version Show the version",
+        "",
+        "Exit codes:",
+        "  0 done, 1 failed, 2 unknown argument",
+        "  -status: 0 running, 1 not running but a pid file is left, 3 not running",
     ]
     return "\n".join(lines) + "\n"
 
@@ -44,6 +48,7 @@ def expected_usage(path):
 @pytest.mark.parametrize("args,expected", [
     (("-h",), "usage"),
     (("--help",), "usage"),
+    (("/?",), "usage"),
     (("-v",), "version"),
     (("-s", "--version", "-stop"), "version"),
 ])

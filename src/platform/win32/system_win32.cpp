@@ -5,6 +5,8 @@
 
 namespace plat {
 
+const char* system_name() { return "Windows"; }
+
 namespace {
 // a file time's two 32-bit halves as one count of 100-ns units
 std::uint64_t file_time_value(const FILETIME& time) {
