@@ -5,6 +5,7 @@
 #include "config/monitor_settings.h"
 #include "notify/send_files.h"
 #include "output/console.h"
+#include "output/refused_file.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,10 +36,16 @@ void report_start_failure(const MonitorProbe& probe) {
         return;
     }
     std::fclose(settings);
+    if (probe.run_lock(kRunLockFile) == plat::LockProbe::unknown) {
+        console_out("Unable to take run lock %s\n", kRunLockFile);
+        say_unwritable_file(kRunLockFile);
+        return;
+    }
     const bool existed = pid != 0;
     std::FILE* pid_file = plat::open_kept_file(kPidFileName, plat::KeptFileMode::append, &why);
     if (pid_file == nullptr) {
         console_out("Unable to write pid file %s\n", kPidFileName);
+        if (why == plat::FileRefusal::failed) say_unwritable_file(kPidFileName);
         return;
     }
     std::fclose(pid_file);

@@ -124,6 +124,10 @@ def test_folder_used_by_root_refuses_the_service_user_until_chowned(native, nobo
     assert (f"Cannot write loadhawk_run.lock: owner root, loadhawk runs as nobody; "
             f"fix: chown nobody: {lock}\n") in r.stderr.decode(), r.stderr
     assert not (work / "loadhawk.pid").exists()
+    # "-start" says the same
+    r = subprocess.run(AS_NOBODY + [str(program), "-start"], cwd=work, capture_output=True, timeout=60)
+    assert (r.returncode, r.stdout) == (1, b"loadhawk start failed\nUnable to take run lock loadhawk_run.lock\n")
+    assert b"Cannot write loadhawk_run.lock: owner root" in r.stderr
     # the fix it names lets it start
     for path in work.iterdir():
         shutil.chown(path, "nobody", "nogroup")
