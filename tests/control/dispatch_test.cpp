@@ -75,31 +75,3 @@ TEST(Dispatch, UsageNamesTheProgramAsTyped) {
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
     EXPECT_EQ(console.err(), "");
 }
-
-TEST(Dispatch, UnknownArgumentPrintsUsageAndStartsNothing) {
-    ConsoleCapture console;
-    const char* argv[] = {"lh", "--check", "-status"};
-    EXPECT_EQ(run_program(3, argv), 2);
-    EXPECT_EQ(console.out().rfind("Unknown argument: --check\n\nLOADHAWK ", 0), 0u);
-    EXPECT_NE(console.out().find("Usage:\n  lh\n"), std::string::npos);
-}
-
-// Windows keeps its long-standing line; elsewhere the banner names the
-// system and the version that "--version" prints.
-TEST(Dispatch, BannerNamesTheSystem) {
-    const struct {
-        const char* system;
-        const char* line;
-    } rows[] = {
-        {"Windows", "LOADHAWK Windows Version 1.0 from the loadhawk authors"},
-        {"Linux", "LOADHAWK Linux Version 2.3.4 from the loadhawk authors"},
-    };
-    for (const auto& row : rows) {
-        FixedText<128> line;
-        banner_line(row.system, "2.3.4", line.out());
-        EXPECT_STREQ(line.c_str(), row.line);
-    }
-#if defined(__linux__)
-    EXPECT_STREQ(plat::system_name(), "Linux");
-#endif
-}

@@ -20,15 +20,11 @@ TEST(StartLine, NamesEveryMonitorAndWhereAlertsGo) {
         const char* tail;
     };
     const Row rows[] = {
-        {false, false, false, false, "",
-         "CPU HIGH 85% x5, CPU LOW off, MEM HIGH 90% x2, MEM LOW off, heartbeat off, metrics off, channels: none)\n"},
         {true, true, true, true, "/var/lib/m.prom",
          "CPU HIGH 85% x5, CPU LOW 10% x3, MEM HIGH 90% x2, MEM LOW off, heartbeat on, metrics /var/lib/m.prom, "
          "channels: email, telegram)\n"},
         {false, false, true, true, "",
          "CPU HIGH 85% x5, CPU LOW off, MEM HIGH 90% x2, MEM LOW off, heartbeat on, metrics off, channels: telegram)\n"},
-        {false, true, false, false, "",
-         "CPU HIGH 85% x5, CPU LOW off, MEM HIGH 90% x2, MEM LOW off, heartbeat off, metrics off, channels: email)\n"},
         // a heartbeat list with no channel to send it sends nothing
         {false, false, false, true, "",
          "CPU HIGH 85% x5, CPU LOW off, MEM HIGH 90% x2, MEM LOW off, heartbeat off, metrics off, channels: none)\n"},

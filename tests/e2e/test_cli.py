@@ -71,9 +71,7 @@ def test_help_and_version_print_and_exit_0(program, workdir, args, expected):
 @pytest.mark.parametrize("args,unknown", [
     (("-x", "-s", "--HELP", "-h", "-stop"), "-x"),
     (("--check",), "--check"),
-    (("-V",), "-V"),
     (("-s", "status"), "status"),
-    (("help",), "help"),
 ])
 def test_unknown_argument_prints_usage_exits_2_and_starts_nothing(program, workdir, args, unknown):
     prepare_dir(workdir, "interval : \"1\"\n")
