@@ -19,7 +19,7 @@ export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
+.PHONY: all run test deps deb native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
 
 all: native
 
@@ -55,6 +55,14 @@ package: release windows
 	cd $(RELEASE) && cpack -G DEB -B $(PACKAGES)
 	cd $(WIN64) && cpack -G ZIP -B $(PACKAGES)
 	@ls $(PACKAGES)/*.deb $(PACKAGES)/*.zip
+
+# the .deb alone, with only the packages its build needs
+deb:
+	@scripts/install-deps deb
+	$(MAKE) release
+	cmake --build $(RELEASE) --target manpage
+	cd $(RELEASE) && cpack -G DEB -B $(PACKAGES)
+	@ls $(PACKAGES)/*.deb
 
 # a private Wine prefix under the build folder, made once before the tests
 wineprefix:

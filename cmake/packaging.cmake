@@ -30,6 +30,9 @@ if(WIN32)
   install(TARGETS loadhawk RUNTIME DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME loadhawk-${PROJECT_VERSION}-win64)
+  # the files at the zip's top level: unpacked into C:\loadhawk they stand
+  # where the README and the task file expect them
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   set(lh_deb_dir ${CMAKE_BINARY_DIR}/debian)
   set(lh_doc share/doc/loadhawk)

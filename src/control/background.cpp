@@ -5,6 +5,7 @@
 #include "config/monitor_settings.h"
 #include "notify/send_files.h"
 #include "output/console.h"
+#include "output/refused_file.h"
 #include "platform/files.h"
 #include "platform/locks.h"
 #include "platform/process.h"
@@ -38,10 +39,16 @@ void report_start_failure(const MonitorProbe& probe) {
         return;
     }
     std::fclose(settings);
+    if (probe.run_lock(kRunLockFile) == plat::LockProbe::unknown) {
+        console_out("Unable to take run lock %s\n", kRunLockFile);
+        say_unwritable_file(kRunLockFile);
+        return;
+    }
     const bool existed = pid != 0;
     std::FILE* pid_file = plat::open_kept_file(kPidFileName, plat::KeptFileMode::append, &why);
     if (pid_file == nullptr) {
         console_out("Unable to write pid file %s\n", kPidFileName);
+        if (why == plat::FileRefusal::failed) say_unwritable_file(kPidFileName);
         return;
     }
     std::fclose(pid_file);
@@ -76,16 +83,20 @@ int run_background_start(const MonitorProbe& probe) {
 }
 
 int run_background_status(const MonitorProbe& probe) {
+    // the exit codes of an init script's "status": 0 running, 1 not
+    // running but a pid file is left, 3 not running
     const std::uint64_t pid = recorded_pid();
     if (pid == 0) {
         console_out("loadhawk not running\n");
-    } else if (runs(monitor_presence(pid, probe))) {
-        console_out("loadhawk running pid %lu\n", static_cast<unsigned long>(pid));
-    } else {
-        // the stale file stays; "-stop" or the next monitor run removes it
-        console_out("loadhawk pid file exists but process dead\n");
+        return 3;
     }
-    return 0;
+    if (runs(monitor_presence(pid, probe))) {
+        console_out("loadhawk running pid %lu\n", static_cast<unsigned long>(pid));
+        return 0;
+    }
+    // the stale file stays; "-stop" or the next monitor run removes it
+    console_out("loadhawk pid file exists but process dead\n");
+    return 1;
 }
 
 int run_background_stop(const MonitorProbe& probe) {

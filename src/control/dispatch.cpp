@@ -17,7 +17,7 @@
 #endif
 
 ArgumentScan scan_arguments(int argc, const char* const* argv) {
-    ArgumentScan scan{Command::monitor_run, false};
+    ArgumentScan scan{Command::monitor_run, false, nullptr};
     struct Switch {
         const char* text;
         Command command;
@@ -25,7 +25,8 @@ ArgumentScan scan_arguments(int argc, const char* const* argv) {
     static constexpr Switch kCommands[] = {
         {"-start", Command::start}, {"-stop", Command::stop},   {"-status", Command::status},
         {"-check", Command::check}, {"-test", Command::test},   {"-h", Command::help},
-        {"--help", Command::help},  {"-v", Command::version}, {"--version", Command::version},
+        {"--help", Command::help},  {"/?", Command::help},    {"-v", Command::version},
+        {"--version", Command::version},
     };
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -40,6 +41,9 @@ ArgumentScan scan_arguments(int argc, const char* const* argv) {
                 return scan;
             }
         }
+        scan.command = Command::unknown;
+        scan.unknown = arg;
+        return scan;
     }
     return scan;
 }
@@ -67,6 +71,9 @@ void print_usage(const char* program) {
     console_out("  -s            Silent mode\n");
     console_out("  -h, --help    Show this help\n");
     console_out("  -v, --version Show the version\n");
+    console_out("\nExit codes:\n");
+    console_out("  0 done, 1 failed, 2 unknown argument\n");
+    console_out("  -status: 0 running, 1 not running but a pid file is left, 3 not running\n");
 }
 
 int run_program(int argc, const char* const* argv) {
@@ -79,6 +86,10 @@ int run_program(int argc, const char* const* argv) {
     if (scan.silent) set_silent_mode(true);
 
     switch (scan.command) {
+        case Command::unknown:
+            console_out("Unknown argument: %s\n", scan.unknown);
+            print_usage(argc > 0 ? argv[0] : nullptr);
+            return 2;
         case Command::help:
             print_usage(argc > 0 ? argv[0] : nullptr);
             return 0;

@@ -2,21 +2,25 @@
 // turn its outcome into the process exit code.
 #pragma once
 
-enum class Command { monitor_run, start, stop, status, check, test, help, version };
+enum class Command { monitor_run, start, stop, status, check, test, help, version, unknown };
 
 struct ArgumentScan {
     Command command;
-    bool silent;  // "-s" seen before the command
+    bool silent;          // "-s" seen before the command
+    const char* unknown;  // the first argument that names nothing (Command::unknown)
 };
 
 // Arguments are compared whole, exactly and case-sensitively. "-s" switches
 // silent mode on and the scan goes on; the first argument naming a command
-// ends the scan; anything else is skipped. No command: the monitor run.
+// ends the scan, and so does the first argument that names nothing
+// (Command::unknown: a typo never starts a monitor). No command: the
+// monitor run.
 ArgumentScan scan_arguments(int argc, const char* const* argv);
 
 // The usage text, with `program` (argv[0] as typed) in the command lines.
 void print_usage(const char* program);
 
-// Runs the program; returns the exit code (0 or 1). The monitor run
+// Runs the program; returns the exit code (0, 1; 2 for an unknown
+// argument; "-status" also 3). The monitor run
 // returns only when it cannot start.
 int run_program(int argc, const char* const* argv);

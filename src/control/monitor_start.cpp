@@ -5,11 +5,13 @@
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
 #include "control/pid_file.h"
+#include "control/start_line.h"
 #include "monitor/monitor_loop.h"
 #include "notify/send_files.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/event_log.h"
+#include "output/refused_file.h"
 #include "platform/files.h"
 #include "platform/termination.h"
 #include "platform/transient_files.h"
@@ -41,6 +43,14 @@ void remove_pid_file_at_exit() { remove_pid_file(); }
 // and "-start" know a monitor works in this directory.
 plat::FileLock g_run_lock{-1};
 
+void refuse_without_run_lock() {
+    console_out("Unable to take run lock %s\n", kRunLockFile);
+    say_unwritable_file(kRunLockFile);
+    FixedText<2 * plat::kTransientPathCap> advice;
+    plat::write_access_advice(kRunLockFile, advice.out());
+    log_event("loadhawk not started: run lock %s cannot be taken: %s\n", kRunLockFile, advice.c_str());
+}
+
 }  // namespace
 
 void stop_on_termination_request() { plat::handle_termination_requests(stop_now); }
@@ -53,12 +63,19 @@ int start_monitoring(int start_day) {
         console_out("loadhawk already running\n");
         return 1;
     }
+    if (locked == plat::FileLockResult::unavailable) {
+        // without the lock "-status", "-stop" and "-start" cannot see this
+        // monitor, and another one may run here unseen
+        refuse_without_run_lock();
+        return 1;
+    }
     switch (take_pid_file(locked)) {
         case PidFileTake::already_running:
             console_out("loadhawk already running\n");
             return 1;
         case PidFileTake::unwritable:
             console_out("Unable to write pid file %s\n", kPidFileName);
+            plat::file_lock_release(&g_run_lock);
             return 1;
         case PidFileTake::taken:
             break;
@@ -79,6 +96,9 @@ int start_monitoring(int start_day) {
     NotifySettings notify_settings{};
     (void)load_notify_settings(&notify_settings);
     console_note("\n");
+    FixedText<kMetricsFileCap + 256> start_line;
+    format_start_line(monitor_settings, notify_settings, plat::own_pid(), start_line.out());
+    log_event("%s", start_line.c_str());
 
     CpuReading previous{};
     if (!read_cpu(&previous)) {

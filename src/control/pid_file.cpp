@@ -76,6 +76,8 @@ bool write_pid_file() {
     std::FILE* file = plat::open_kept_file(kPidFileName, plat::KeptFileMode::rewrite, &why);
     if (file == nullptr) {
         report_refusal(why);
+        // a pid file of another owner, or a folder we may not write in
+        if (why == plat::FileRefusal::failed) say_unwritable_file(kPidFileName);
         return false;
     }
     const bool written = std::fprintf(file, "%lu\n", static_cast<unsigned long>(plat::own_pid())) > 0;

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "output/console.h"
 #include "output/refused_file.h"
 #include "platform/files.h"
 #include "platform/locks.h"
@@ -15,6 +16,11 @@ plat::Lock g_event_log_lock;
 // the console, unless silent; its entries are lost as for any log that
 // cannot be opened.
 bool g_refusal_said = false;
+
+// A log this process may not write is said on standard error when it
+// starts refusing entries and again when it takes them again: once per
+// change, not once per lost entry.
+bool g_log_denied = false;
 }  // namespace
 
 void format_timestamp_of(const plat::LocalTime& time, TextBuffer out) {
@@ -34,7 +40,15 @@ void log_event(const char* fmt, ...) {
     std::FILE* file = plat::open_kept_file(kLogFileName, plat::KeptFileMode::append, &why);
     if (file == nullptr) {
         say_refused_file(kLogFileName, why, RefusalLine::note, &g_refusal_said);
+        if (why == plat::FileRefusal::failed && !g_log_denied) {
+            g_log_denied = true;
+            say_unwritable_file(kLogFileName);
+        }
         return;
+    }
+    if (g_log_denied) {
+        g_log_denied = false;
+        console_err("%s written again\n", kLogFileName);
     }
     FixedText<kTimestampCap> stamp;
     format_timestamp(stamp.out());

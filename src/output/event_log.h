@@ -15,5 +15,7 @@ void format_timestamp(TextBuffer out);
 void format_timestamp_of(const plat::LocalTime& time, TextBuffer out);
 
 // Appends one entry. The message is written exactly as formatted (it brings
-// its own line feed). An unopenable log file loses the entry silently.
+// its own line feed). An unopenable log file loses the entry; a log this
+// process may not write is said on standard error, with its owner and the
+// fix, when it starts refusing entries and again when it takes them again.
 void log_event(const char* fmt, ...) LH_PRINTF(1, 2);

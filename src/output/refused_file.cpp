@@ -1,6 +1,7 @@
 #include "output/refused_file.h"
 
 #include "output/console.h"
+#include "platform/transient_files.h"
 
 const char* refused_file_reason(plat::FileRefusal why) {
     switch (why) {
@@ -25,4 +26,10 @@ void say_refused_file(const char* name, plat::FileRefusal why, RefusalLine line,
     } else {
         console_note("%s %s\n", name, reason);
     }
+}
+
+void say_unwritable_file(const char* name) {
+    FixedText<2 * plat::kTransientPathCap> advice;
+    plat::write_access_advice(name, advice.out());
+    console_err("Cannot write %s: %s\n", name, advice.c_str());
 }

@@ -11,3 +11,8 @@ const char* refused_file_reason(plat::FileRefusal why);
 // (`*said` remembers it): always, or only as a note (not in silent mode).
 enum class RefusalLine { always, note };
 void say_refused_file(const char* name, plat::FileRefusal why, RefusalLine line, bool* said);
+
+// Says on standard error, also in silent mode (a service's journal and a
+// task's history show it), that `name` cannot be written: "Cannot write
+// <name>: <owner, account and fix>".
+void say_unwritable_file(const char* name);

@@ -34,6 +34,12 @@ enum class KeptFileMode {
 
 [[nodiscard]] bool delete_file(const char* path);
 
+// What stops this process from writing the kept file `path`, and the fix,
+// for a message after the file's name: on Linux "owner root, loadhawk runs
+// as nobody; fix: chown nobody: /abs/path" (the folder's owner and the
+// folder when the file is missing); on Windows the account and the file.
+void write_access_advice(const char* path, TextBuffer out);
+
 // Makes written data of `file` durable (fflush, then fsync / _commit).
 [[nodiscard]] bool flush_to_disk(std::FILE* file);
 

@@ -25,4 +25,7 @@ struct MemoryStatus {
 // The computer's name; false (and empty text) when it cannot be read.
 [[nodiscard]] bool computer_name(TextBuffer out);
 
+// The name of the system this build runs on: "Windows", "Linux".
+const char* system_name();
+
 }  // namespace plat

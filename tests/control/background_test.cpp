@@ -6,6 +6,8 @@
 #include <string>
 
 #include "control/pid_file.h"
+#include "notify/email.h"
+#include "notify/send_files.h"
 #include "platform/files.h"
 #include "platform/locks.h"
 #include "platform/process.h"
@@ -29,7 +31,7 @@ TEST_F(Background, StatusAndStopWithoutAMonitor) {
         SCOPED_TRACE(row.why);
         if (row.exists) write_file(kPidFileName, row.content);
         ConsoleCapture console;
-        EXPECT_EQ(run_background_status(), 0);
+        EXPECT_EQ(run_background_status(), 3);
         EXPECT_EQ(run_background_stop(), 0);
         EXPECT_EQ(console.out(), "loadhawk not running\nloadhawk not running\n");
         // "-stop" leaves a file without a pid alone
@@ -53,7 +55,7 @@ TEST_F(Background, StalePidAndUnrelatedProgramAreNeverStopped) {
         SCOPED_TRACE(content);
         write_file(kPidFileName, content);
         ConsoleCapture console;
-        EXPECT_EQ(run_background_status(), 0);
+        EXPECT_EQ(run_background_status(), 1);
         EXPECT_EQ(read_file(kPidFileName), content);  // "-status" never changes the file
         EXPECT_EQ(run_background_stop(), 0);
         EXPECT_EQ(console.out(),
@@ -88,7 +90,7 @@ TEST_F(Background, StopEndsALiveLoadhawkAndRemovesItsPidFile) {
     // it was terminated (a zombie until its owner reaps it)
     EXPECT_TRUE(has_ended(twin.pid()));
     ConsoleCapture console;
-    EXPECT_EQ(run_background_status(), 0);
+    EXPECT_EQ(run_background_status(), 3);
     EXPECT_EQ(console.out(), "loadhawk not running\n");
     plat::file_lock_release(&lock);
 }
@@ -147,8 +149,11 @@ TEST_F(Background, WhatTheSystemShowsDecides) {
         g_lock = row.lock;
         g_terminated = 0;
         write_file(kPidFileName, "4242\n");
+        // what a monitor ended without its own clean-up leaves behind
+        write_file(kMailMessageFile, "Subject: x\n");
+        write_file(kCurlConfigFile, "user = \"a:b\"\n");
         ConsoleCapture console;
-        EXPECT_EQ(run_background_status(probe), 0);
+        EXPECT_EQ(run_background_status(probe), row.status == running ? 0 : 1);
         if (row.status == running) {
             // a start is refused while the monitor runs
             EXPECT_EQ(run_background_start(probe), 1);
@@ -158,6 +163,22 @@ TEST_F(Background, WhatTheSystemShowsDecides) {
         EXPECT_EQ(console.out(), row.status + refused + row.stop);
         EXPECT_EQ(file_exists(kPidFileName), row.file_kept);
         EXPECT_EQ(g_terminated, row.terminated);
+        // a stopped monitor's send files go with it; others are no leftovers
+        EXPECT_EQ(file_exists(kMailMessageFile), row.terminated == 0);
+        EXPECT_EQ(file_exists(kCurlConfigFile), row.terminated == 0);
         (void)plat::delete_file(kPidFileName);
+        (void)plat::delete_file(kMailMessageFile);
+        (void)plat::delete_file(kCurlConfigFile);
     }
+}
+
+// No pid file (removed by hand, or not yet written) while some process
+// holds the run lock: a monitor works here, and a start is refused.
+TEST_F(Background, StartRefusedWhileTheRunLockIsHeld) {
+    g_lock = plat::LockProbe::held;
+    g_check = plat::ProcessCheck::gone;
+    const MonitorProbe probe{check_stand_in, lock_stand_in, terminate_stand_in};
+    ConsoleCapture console;
+    EXPECT_EQ(run_background_start(probe), 1);
+    EXPECT_EQ(console.out(), "loadhawk already running\n");
 }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "output/banner.h"
+#include "platform/system.h"
 #include "support/test_support.h"
 
 namespace {
@@ -18,34 +20,41 @@ TEST(Dispatch, ScanPicksTheFirstCommandAndSilentBeforeIt) {
         std::vector<const char*> args;
         Command command;
         bool silent;
+        const char* unknown = nullptr;
     };
     const Row rows[] = {
         {{}, Command::monitor_run, false},
         {{"-s"}, Command::monitor_run, true},
-        {{"-x", "-status"}, Command::status, false},
+        {{"-x", "-status"}, Command::unknown, false, "-x"},
         {{"-status", "-stop"}, Command::status, false},
         {{"-test", "-s"}, Command::test, false},
         {{"-s", "-test"}, Command::test, true},
-        {{"-START"}, Command::monitor_run, false},
-        {{"-help"}, Command::monitor_run, false},
-        {{"--h"}, Command::monitor_run, false},
+        {{"-START"}, Command::unknown, false, "-START"},
+        {{"-help"}, Command::unknown, false, "-help"},
+        {{"--h"}, Command::unknown, false, "--h"},
         {{"-h"}, Command::help, false},
+        {{"/?"}, Command::help, false},
         {{"--help", "-check"}, Command::help, false},
         {{"-start"}, Command::start, false},
         {{"-stop"}, Command::stop, false},
         {{"-check", "-h"}, Command::check, false},
-        {{"-s", "-s", "junk", "-check"}, Command::check, true},
-        {{"-s "}, Command::monitor_run, false},
+        {{"-s", "-s", "junk", "-check"}, Command::unknown, true, "junk"},
+        {{"-s "}, Command::unknown, false, "-s "},
         {{"-v"}, Command::version, false},
         {{"-s", "--version", "-stop"}, Command::version, true},
-        {{"-version"}, Command::monitor_run, false},
-        {{"-V"}, Command::monitor_run, false},
+        {{"-version"}, Command::unknown, false, "-version"},
+        {{"-V"}, Command::unknown, false, "-V"},
+        {{"--check"}, Command::unknown, false, "--check"},
+        {{"status"}, Command::unknown, false, "status"},
+        {{"help", "-h"}, Command::unknown, false, "help"},
+        {{""}, Command::unknown, false, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.args));
         const ArgumentScan s = scan(row.args);
         EXPECT_EQ(s.command, row.command);
         EXPECT_EQ(s.silent, row.silent);
+        EXPECT_STREQ(s.unknown, row.unknown);
     }
 }
 
@@ -53,12 +62,15 @@ TEST(Dispatch, UsageNamesTheProgramAsTyped) {
     ConsoleCapture console;
     print_usage("./bin/lh");
     const std::string out = console.out();
-    EXPECT_EQ(out.rfind("\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\nUsage:\n  ./bin/lh\n  ./bin/lh -start\n", 0),
-              0u);
+    FixedText<128> banner;
+    banner_line(plat::system_name(), LOADHAWK_VERSION, banner.out());
+    EXPECT_EQ(out.rfind("\n" + std::string(banner.c_str()) + "\n\nUsage:\n  ./bin/lh\n  ./bin/lh -start\n", 0), 0u);
     EXPECT_NE(out.find("  ./bin/lh -h | --help\n  ./bin/lh -v | --version\n\nOptions:\n"
                        "  (no command)  Run the monitor in the foreground\n"),
               std::string::npos);
-    const std::string tail = "  -s            Silent mode\n  -h, --help    Show this help\n  -v, --version Show the version\n";
+    const std::string tail =
+        "  -v, --version Show the version\n\nExit codes:\n  0 done, 1 failed, 2 unknown argument\n"
+        "  -status: 0 running, 1 not running but a pid file is left, 3 not running\n";
     ASSERT_GE(out.size(), tail.size());
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
     EXPECT_EQ(console.err(), "");

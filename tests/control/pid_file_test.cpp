@@ -137,7 +137,11 @@ TEST_F(PidGuard, UnwritablePidFileIsReported) {
     EXPECT_EQ(rmdir(kPidFileName), 0);
 }
 
-TEST_F(PidGuard, RemovalDeletesTheFile) {
+TEST_F(PidGuard, RemovalDeletesOnlyItsOwnFile) {
+    // a pid file that names another monitor by now is that one's
+    write_file(kPidFileName, "4242\n");
+    remove_pid_file();
+    EXPECT_EQ(read_file(kPidFileName), "4242\n");
     ASSERT_TRUE(write_pid_file());
     EXPECT_EQ(recorded_pid(), plat::own_pid());
     remove_pid_file();

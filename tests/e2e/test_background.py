@@ -198,7 +198,7 @@ def test_start_status_second_start_stop_status(program, tmp_path, dirs, folder):
     assert run(program, workdir, "-stop") == (0, "loadhawk stopped\n", "")
     assert read_pid_file(workdir) is None
     assert wait_for(lambda: is_gone(unix_pid), timeout=10)
-    assert run(program, workdir, "-status") == (0, "loadhawk not running\n", "")
+    assert run(program, workdir, "-status") == (3, "loadhawk not running\n", "")
     assert run(program, workdir, "-stop") == (0, "loadhawk not running\n", "")
 
 
@@ -259,14 +259,14 @@ def test_pid_file_without_a_running_monitor(program, workdir, tmp_path, dirs, re
     # no number, or 0: no monitor; "-stop" leaves such a file alone
     for content in ("0\n", "garbage\n", ""):
         write_file(workdir, "loadhawk.pid", content, newline="\n")
-        assert run(program, workdir, "-status") == (0, "loadhawk not running\n", "")
+        assert run(program, workdir, "-status") == (3, "loadhawk not running\n", "")
         assert run(program, workdir, "-stop") == (0, "loadhawk not running\n", "")
         assert read_pid_file(workdir) == content
 
     # an ended process, or a live one that is not a loadhawk: never stopped
     for content in (stale, unrelated):
         write_file(workdir, "loadhawk.pid", content, newline="\n")
-        assert run(program, workdir, "-status") == (0, "loadhawk pid file exists but process dead\n", "")
+        assert run(program, workdir, "-status") == (1, "loadhawk pid file exists but process dead\n", "")
         assert read_pid_file(workdir) == content
         assert run(program, workdir, "-stop") == (0, "loadhawk pid file exists but process not alive\n", "")
         assert read_pid_file(workdir) is None
@@ -339,7 +339,7 @@ def test_another_directorys_monitor_is_never_ours(program, workdir, tmp_path, di
     [unix_pid] = running_copies([other])
     # its pid in this directory's pid file
     (workdir / "loadhawk.pid").write_bytes((other / "loadhawk.pid").read_bytes())
-    assert run(program, workdir, "-status") == (0, "loadhawk pid file exists but process dead\n", "")
+    assert run(program, workdir, "-status") == (1, "loadhawk pid file exists but process dead\n", "")
     assert run(program, workdir, "-stop") == (0, "loadhawk pid file exists but process not alive\n", "")
     assert read_pid_file(workdir) is None
     time.sleep(1)

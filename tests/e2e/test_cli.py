@@ -4,6 +4,7 @@ import pathlib
 import pytest
 
 from conftest import normalise  # noqa: F401
+from conftest import prepare_dir
 
 
 def project_version():
@@ -11,10 +12,11 @@ def project_version():
     return text.split("project(loadhawk VERSION ", 1)[1].split()[0]
 
 
-def expected_usage(path):
+def expected_usage(path, windows):
+    system = "Windows Version 1.0" if windows else f"Linux Version {project_version()}"
     lines = [
         "",
-        "LOADHAWK Windows Version 1.0 from the loadhawk authors",
+        f"LOADHAWK {system} from the loadhawk authors",
         "",
         "Usage:",
         f"  {path}",
@@ -37,6 +39,10 @@ def expected_usage(path):
         "  -s            Silent mode",
         "  -h, --help    Show this help",
         "  -v, --version Show the version",
+        "",
+        "Exit codes:",
+        "  0 done, 1 failed, 2 unknown argument",
+        "  -status: 0 running, 1 not running but a pid file is left, 3 not running",
     ]
     return "\n".join(lines) + "\n"
 
@@ -44,6 +50,7 @@ def expected_usage(path):
 @pytest.mark.parametrize("args,expected", [
     (("-h",), "usage"),
     (("--help",), "usage"),
+    (("/?",), "usage"),
     (("-v",), "version"),
     (("-s", "--version", "-stop"), "version"),
 ])
@@ -56,18 +63,24 @@ def test_help_and_version_print_and_exit_0(program, workdir, args, expected):
     else:
         # the program path is argv[0]: Wine hands the Windows program its own path
         path = r.out.splitlines()[4][2:]
-        assert r.out == expected_usage(path)
+        assert r.out == expected_usage(path, program.windows)
     # nothing ran: no file appeared
     assert list(workdir.iterdir()) == []
 
 
-def test_help_after_silent_switch_and_unknown_arguments(program, workdir):
-    r = program.run("-x", "-s", "--HELP", "-h", "-stop", cwd=workdir)
-    assert r.rc == 0
-    assert "Usage:\n" in r.out
-    assert "Show this help" in r.out
-    # nothing of the later "-stop" ran: no other file appeared
-    assert sorted(p.name for p in workdir.iterdir()) == []
+@pytest.mark.parametrize("args,unknown", [
+    (("-x", "-s", "--HELP", "-h", "-stop"), "-x"),
+    (("--check",), "--check"),
+    (("-s", "status"), "status"),
+])
+def test_unknown_argument_prints_usage_exits_2_and_starts_nothing(program, workdir, args, unknown):
+    prepare_dir(workdir, "interval : \"1\"\n")
+    r = program.run(*args, cwd=workdir, timeout=60)
+    assert r.rc == 2
+    path = r.out.splitlines()[5][2:]
+    assert r.out == f"Unknown argument: {unknown}\n" + expected_usage(path, program.windows)
+    # no monitor ran: only the settings file is there
+    assert sorted(p.name for p in workdir.iterdir()) == ["loadhawk_setup.txt"]
 
 
 def test_native_and_windows_usage_match(native, windows, workdir):
@@ -75,7 +88,7 @@ def test_native_and_windows_usage_match(native, windows, workdir):
     b = windows.run("-h", cwd=workdir)
     assert a.rc == b.rc == 0
     # the same text apart from the program path
-    strip = lambda out, path: out.replace(path, "PROGRAM")
+    strip = lambda out, path: out.replace(path, "PROGRAM").split("\n", 2)[2]
     a_path = a.out.splitlines()[4][2:]
     b_path = b.out.splitlines()[4][2:]
     assert strip(a.out, a_path) == strip(b.out, b_path)

@@ -64,9 +64,19 @@ def test_read_only_log_file_of_another_owner(native, nobody_dir, reaper):
     with open(out, "wb") as sink:
         proc = reaper.track(subprocess.Popen(AS_NOBODY + [str(program)], cwd=work, stdout=sink,
                                              stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL))
-    assert wait_for(lambda: out.read_bytes().count(WAIT.encode()) >= 3 or proc.poll() is not None, timeout=60)
+    said = lambda text: out.read_bytes().decode("latin-1").count(text)
+    assert wait_for(lambda: said(WAIT) >= 3 or proc.poll() is not None, timeout=60)
     assert proc.poll() is None, out.read_bytes()
     assert log.read_bytes() == b"kept\n"
+    # said at start, once, with the owner and the fix
+    denied = f"Cannot write loadhawk_log.txt: owner root, loadhawk runs as nobody; fix: chown nobody: {log}\n"
+    assert said(denied) == 1, out.read_bytes()
+    # and at each change of state
+    os.chmod(log, 0o666)
+    assert wait_for(lambda: said("loadhawk_log.txt written again\n") == 1, timeout=60), out.read_bytes()
+    os.chmod(log, 0o444)
+    assert wait_for(lambda: said(denied) == 2, timeout=60), out.read_bytes()
+    assert proc.poll() is None
     proc.kill()
 
 
@@ -87,8 +97,49 @@ def test_working_directory_not_writable_at_start(native, nobody_dir):
     work = setup_dir(nobody_dir / "work")  # owned by root, mode 755
     os.chmod(work, 0o755)
     r = subprocess.run(AS_NOBODY + [str(program), "-s"], cwd=work, capture_output=True, timeout=60)
-    assert (r.returncode, r.stdout, r.stderr) == (1, b"Unable to write pid file loadhawk.pid\n", b"")
+    folder = f"the folder {work} is owned by root, loadhawk runs as nobody; fix: chown nobody: {work}\n"
+    assert (r.returncode, r.stdout, r.stderr.decode()) == (
+        1, b"Unable to take run lock loadhawk_run.lock\n",
+        f"Cannot write loadhawk_run.lock: {folder}Cannot write loadhawk_log.txt: {folder}")
     assert sorted(p.name for p in work.iterdir()) == ["loadhawk_setup.txt"]
+
+
+def test_folder_used_by_root_refuses_the_service_user_until_chowned(native, nobody_dir, reaper):
+    program = nobody_dir / "loadhawk"
+    shutil.copy2(native.path, program)
+    work = setup_dir(nobody_dir / "work")
+    shutil.chown(work, "nobody", "nogroup")
+    # an admin tries the program as root in the service's folder
+    root_run = reaper.track(subprocess.Popen([str(program), "-s"], cwd=work, stdin=subprocess.DEVNULL,
+                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    assert wait_for(lambda: (work / "loadhawk.pid").exists(), timeout=30)
+    root_run.terminate()
+    root_run.wait(timeout=30)
+    lock = work / "loadhawk_run.lock"
+    assert lock.stat().st_uid == 0
+    # the service, running as nobody, refuses to start and says why
+    r = subprocess.run(AS_NOBODY + [str(program), "-s"], cwd=work, capture_output=True, timeout=60)
+    assert r.returncode == 1
+    assert r.stdout == b"Unable to take run lock loadhawk_run.lock\n"
+    assert (f"Cannot write loadhawk_run.lock: owner root, loadhawk runs as nobody; "
+            f"fix: chown nobody: {lock}\n") in r.stderr.decode(), r.stderr
+    assert not (work / "loadhawk.pid").exists()
+    # "-start" says the same
+    r = subprocess.run(AS_NOBODY + [str(program), "-start"], cwd=work, capture_output=True, timeout=60)
+    assert (r.returncode, r.stdout) == (1, b"loadhawk start failed\nUnable to take run lock loadhawk_run.lock\n")
+    assert b"Cannot write loadhawk_run.lock: owner root" in r.stderr
+    # the fix it names lets it start
+    for path in work.iterdir():
+        shutil.chown(path, "nobody", "nogroup")
+    service = reaper.track(subprocess.Popen(AS_NOBODY + [str(program), "-s"], cwd=work, stdin=subprocess.DEVNULL,
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE))
+    assert wait_for(lambda: (work / "loadhawk.pid").exists() or service.poll() is not None, timeout=30)
+    assert service.poll() is None
+    service.kill()
+    assert service.communicate(timeout=30)[1] == b""
+    # the root run logged its start; the refusal could not be logged (root's log)
+    log = (work / "loadhawk_log.txt").read_text()
+    assert log.count(" started (pid ") == 2, log
 
 
 @pytest.fixture

@@ -8,8 +8,14 @@ import re
 import subprocess
 
 from conftest import Monitor, prepare_dir, wait_for, write_file
+from test_cli import project_version
 
-BANNER = "\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\n"
+def banner(program):
+    """The Windows build keeps its long-standing line; the native one names
+    its system and the version that "--version" prints."""
+    if program.windows:
+        return "\nLOADHAWK Windows Version 1.0 from the loadhawk authors\n\n"
+    return f"\nLOADHAWK Linux Version {project_version()} from the loadhawk authors\n\n"
 WAIT_LINE = "\nWait 1 seconds for next time check .....\n" + "=" * 72 + "\n"
 
 # the LOW monitors with threshold 100 hold in every cycle (the HIGH ones
@@ -52,7 +58,7 @@ def test_foreground_run_reports_every_cycle_and_logs_counts_and_notices(program,
     assert m.err() == ""
 
     # banner, the settings report, the notification notice, an empty line
-    assert out.startswith(BANNER + "Your setting ...\nhostid : e2e-host\ninterval : 1 Sec\n\n"
+    assert out.startswith(banner(program) + "Your setting ...\nhostid : e2e-host\ninterval : 1 Sec\n\n"
                           "CPU HIGH monitor : OFF\n"), out
     assert "MEM HIGH monitor : OFF\n" in out
     assert "loadhawk_email.txt not found. Email / Telegram alerts disabled.\n\n" in out
@@ -127,7 +133,7 @@ def test_second_monitor_in_the_same_directory_is_refused(program, workdir, tmp_p
 
 def test_missing_settings_file_ends_the_run_without_a_pid_file(program, workdir):
     r = program.run(cwd=workdir)
-    assert (r.rc, r.out, r.err) == (1, BANNER, "Error: loadhawk_setup.txt not found\n")
+    assert (r.rc, r.out, r.err) == (1, banner(program), "Error: loadhawk_setup.txt not found\n")
     r = program.run("-s", cwd=workdir)
     assert (r.rc, r.out, r.err) == (1, "", "Error: loadhawk_setup.txt not found\n")
     # the run lock stays, as lock files do; nobody holds it

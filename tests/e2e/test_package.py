@@ -192,11 +192,12 @@ def test_deb_lifecycle_as_the_system_user(deb_installed, reaper):
 
 def test_windows_zip_holds_a_self_contained_stripped_exe_and_boot_task(tmp_path):
     version = project_version()
-    with zipfile.ZipFile(package_path(f"loadhawk-{version}-win64.zip")) as z:
-        z.extractall(tmp_path)
-    top = tmp_path / f"loadhawk-{version}-win64"
     texts = ["README.txt", "loadhawk-task.xml", "loadhawk_email.txt", "loadhawk_setup.txt"]
-    assert sorted(p.name for p in top.iterdir()) == sorted(texts + ["loadhawk.exe"])
+    with zipfile.ZipFile(package_path(f"loadhawk-{version}-win64.zip")) as z:
+        # every file at the top level, so that it unpacks into C:\loadhawk itself
+        assert sorted(z.namelist()) == sorted(texts + ["loadhawk.exe"])
+        z.extractall(tmp_path)
+    top = tmp_path
     for name in texts:
         data = (top / name).read_bytes()
         assert data.count(b"\r\n") == data.count(b"\n") > 0, name
@@ -204,6 +205,9 @@ def test_windows_zip_holds_a_self_contained_stripped_exe_and_boot_task(tmp_path)
     readme = (top / "README.txt").read_text()
     assert len(readme.splitlines()) < 120 and "```" not in readme and "](" not in readme
     for step in ("-check", "-test", "-stop", "schtasks /Create /TN loadhawk /XML", "/SC ONSTART", "/Delete"):
+        assert step in readme, step
+    # the folder is for administrators only: each step in it says so
+    for step in ("Open them in Notepad run as administrator", "In a command prompt run as administrator, in C:\\loadhawk"):
         assert step in readme, step
 
     exe = str(top / "loadhawk.exe")

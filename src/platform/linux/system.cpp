@@ -8,6 +8,14 @@
 
 namespace plat {
 
+const char* system_name() {
+#if defined(__linux__)
+    return "Linux";
+#else
+    return "POSIX";
+#endif
+}
+
 namespace {
 // room for the first line of /proc/stat and the head of /proc/meminfo
 constexpr std::size_t kProcTextCap = 4096;

@@ -6,6 +6,8 @@
 
 namespace plat {
 
+const char* system_name() { return "Windows"; }
+
 static_assert(sizeof(MEMORYSTATUSEX) == 64, "MEMORYSTATUSEX is 64 bytes");
 
 bool system_times(SystemTimes* out) {

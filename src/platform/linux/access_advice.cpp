@@ -1,0 +1,74 @@
+// Who owns a file loadhawk cannot write, and who loadhawk runs as.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/files.h"
+#include "platform/transient_files.h"
+
+namespace plat {
+
+namespace {
+
+// The name of `uid` from /etc/passwd (read directly: the program may be
+// linked statically, without the name-service libraries); the number when
+// the file does not name it.
+void user_name(uid_t uid, TextBuffer out) {
+    text_format(out, "%lu", static_cast<unsigned long>(uid));
+    std::FILE* users = std::fopen("/etc/passwd", "r");
+    if (users == nullptr) return;
+    char line[1024];
+    while (std::fgets(line, sizeof line, users) != nullptr) {
+        // name:password:uid:...
+        char* first = std::strchr(line, ':');
+        char* second = first != nullptr ? std::strchr(first + 1, ':') : nullptr;
+        if (second == nullptr) continue;
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(second + 1, &end, 10);
+        if (end == second + 1 || *end != ':' || number != static_cast<unsigned long>(uid)) continue;
+        text_copy_n(out, line, static_cast<std::size_t>(first - line));
+        break;
+    }
+    std::fclose(users);
+}
+
+}  // namespace
+
+void write_access_advice(const char* path, TextBuffer out) {
+    FixedText<kTransientPathCap> full;
+    if (path[0] == '/') {
+        full.assign(path);
+    } else {
+        char here[kTransientPathCap] = {};
+        if (getcwd(here, sizeof here) == nullptr) std::strcpy(here, ".");
+        full.format("%s/%s", here, path);
+    }
+    FixedText<64> account;
+    user_name(geteuid(), account.out());
+    struct stat info {};
+    if (lstat(full.c_str(), &info) == 0) {
+        FixedText<64> owner;
+        user_name(info.st_uid, owner.out());
+        text_format(out, "owner %s, loadhawk runs as %s; fix: chown %s: %s", owner.c_str(), account.c_str(),
+                    account.c_str(), full.c_str());
+        return;
+    }
+    // a missing file is made in its folder: the folder is what stops us
+    FixedText<kTransientPathCap> folder;
+    folder.assign(full.c_str());
+    char* slash = std::strrchr(folder.buf, '/');
+    if (slash != nullptr) *(slash == folder.buf ? slash + 1 : slash) = '\0';
+    FixedText<64> owner;
+    if (stat(folder.c_str(), &info) == 0) {
+        user_name(info.st_uid, owner.out());
+    } else {
+        owner.assign("unknown");
+    }
+    text_format(out, "the folder %s is owned by %s, loadhawk runs as %s; fix: chown %s: %s", folder.c_str(),
+                owner.c_str(), account.c_str(), account.c_str(), folder.c_str());
+}
+
+}  // namespace plat
