@@ -8,6 +8,7 @@
 
 #include "platform/service.h"
 #include "platform/win32/convert.h"
+#include "platform/win32/event_source.h"
 #include "platform/win32/service_handle.h"
 
 namespace plat {
@@ -162,6 +163,8 @@ ServiceSetup service_install(TextBuffer report) {
     if (!configure(service.h, report)) return fail(report, "Setting the description, recovery and pre-shutdown time");
     text_append(report, "Recovery: restart after %u s on any failure; pre-shutdown time %u s\n",
                 kRestartDelayMs / 1000, kPreshutdownMs / 1000);
+    if (!register_event_source(exe)) return fail(report, "Registering the event log source loadhawk");
+    text_append(report, "Event log: source loadhawk in the Application log\n");
     (void)wide_to_utf8(folder, text.out());
     if (!restrict_folder(folder)) {
         return fail(report, "Setting the folder's permissions (Administrators and SYSTEM full, "
@@ -192,6 +195,7 @@ ServiceSetup service_uninstall(TextBuffer report) {
         text_append(report, "Service loadhawk stopped\n");
     }
     if (!DeleteService(service.h)) return fail(report, "Deleting the service");
+    unregister_event_source();
     text_append(report, "Service loadhawk removed\n");
     return ServiceSetup::done;
 }
