@@ -7,6 +7,7 @@
 #include "control/monitor_start.h"
 #include "control/self_test_command.h"
 #include "control/service_command.h"
+#include "control/service_status.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/silent_mode.h"
@@ -112,9 +113,9 @@ int run_program(int argc, const char* const* argv) {
         case Command::start:
             return run_background_start();
         case Command::stop:
-            return run_background_stop();
+            return service_monitor_here() ? run_service_stop() : run_background_stop();
         case Command::status:
-            return run_background_status();
+            return service_monitor_here() ? run_service_status() : run_background_status();
         case Command::test:
             stop_on_termination_request();
             return run_self_test_command();

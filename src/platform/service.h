@@ -46,6 +46,9 @@ enum class ServiceState { unsupported, absent, stopped, running, unknown };
 // The state of the installed service; the folder of its command line into
 // `folder` when it is installed.
 ServiceState service_state(TextBuffer folder);
+// Whether `folder` (a service's folder, UTF-8) is the working directory.
+bool is_working_directory(const char* folder);
+
 // Asks the service manager to stop the service; false when refused (the
 // caller may not) or failed.
 [[nodiscard]] bool service_stop();

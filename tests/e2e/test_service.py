@@ -105,7 +105,9 @@ def test_service_runs_sends_and_stops_cleanly(service, workdir):
     assert wait_for(lambda: sum(m.startswith("MEMORY Usage <= 100% Still LOW") for m in log_messages(workdir)) >= 2,
                     timeout=30)
     assert standin_calls(workdir)[0]["args"][:2] == ["-s", "smtp://127.0.0.1:25"]
-    assert (workdir / "loadhawk.pid").exists()
+    pid = (workdir / "loadhawk.pid").read_text().strip()
+    status = service.run("-status", cwd=workdir)
+    assert (status.rc, status.out) == (0, f"loadhawk running as the service loadhawk pid {pid}\n")
 
     started = time.monotonic()
     rc, _ = wine("sc", "stop", "loadhawk")
@@ -116,6 +118,19 @@ def test_service_runs_sends_and_stops_cleanly(service, workdir):
     assert log_messages(workdir)[-1] == "loadhawk stopped (service stop)"
     assert not (workdir / "loadhawk.pid").exists()
     assert not any(p.name.startswith("cpu") for p in workdir.iterdir())
+
+
+def test_stop_in_the_folder_goes_through_the_service_manager(service, workdir):
+    write_file(workdir, "loadhawk_setup.txt", MEM_LOW_SETUP)
+    assert service.run("-install", cwd=workdir).rc == 0
+    wine("sc", "start", "loadhawk")
+    assert wait_for(lambda: (workdir / "loadhawk.pid").exists(), timeout=20)
+    r = service.run("-stop", cwd=workdir)
+    assert (r.rc, r.out) == (0, "loadhawk stopped (service loadhawk)\n")
+    assert service_state() == ("STOPPED", 0, 0)
+    assert log_messages(workdir)[-1] == "loadhawk stopped (service stop)"
+    status = service.run("-status", cwd=workdir)
+    assert (status.rc, status.out) == (3, "loadhawk not running\n")
 
 
 def test_a_failed_start_is_logged_and_stops_the_service_with_its_code(service, workdir):

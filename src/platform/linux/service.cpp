@@ -10,5 +10,6 @@ int service_run(const char*, int (*)()) { return 1; }
 bool is_service_request(int) { return false; }
 ServiceState service_state(TextBuffer) { return ServiceState::unsupported; }
 bool service_stop() { return false; }
+bool is_working_directory(const char*) { return false; }
 
 }  // namespace plat

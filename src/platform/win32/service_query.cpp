@@ -42,6 +42,14 @@ ServiceState service_state(TextBuffer folder) {
     return status.dwCurrentState == SERVICE_STOPPED ? ServiceState::stopped : ServiceState::running;
 }
 
+bool is_working_directory(const char* folder) {
+    const WidePath wide(folder);
+    wchar_t here[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, here);
+    if (!wide.ok || length == 0 || length >= MAX_PATH) return false;
+    return CompareStringOrdinal(wide.text, -1, here, -1, TRUE) == CSTR_EQUAL;
+}
+
 bool service_stop() {
     ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (manager.h == nullptr) return false;
