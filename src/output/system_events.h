@@ -2,7 +2,9 @@
 // alert, recovery, failed send and failed service start.
 #pragma once
 
-enum class SystemEvent { recovery = 1, alert = 2, send_failed = 3, start_failed = 4 };
+#include "platform/system_event.h"
+
+enum class SystemEvent { recovery = 1, alert = 2, send_failed = 3, start_failed = plat::kStartFailedEvent };
 
 // Hands `text` (one line, its line feed dropped) to the system's event log
 // with the type of the event: information for a recovery, warning for an

@@ -10,6 +10,8 @@ namespace plat {
 
 enum class EventType { information, warning, error };
 constexpr std::size_t kEventTextCap = 1024;
+// the message of a failed service start in the exe's message table
+constexpr unsigned kStartFailedEvent = 4;
 
 struct EventRecord {
     EventType type;

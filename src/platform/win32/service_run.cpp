@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/service.h"
+#include "platform/system_event.h"
 #include "platform/termination.h"
 #include "platform/win32/convert.h"
 #include "platform/win32/termination.h"
@@ -67,6 +68,11 @@ void WINAPI service_main(DWORD, LPWSTR*) {
     report(SERVICE_START_PENDING, 0);
     const WidePath folder(g_folder);
     if (!folder.ok || !SetCurrentDirectoryW(folder.text)) {
+        // no log without the folder: the event log alone says it
+        FixedText<kEventTextCap> text;
+        text_format(text.out(), "loadhawk service not started: folder %s cannot be used (error %lu)", g_folder,
+                    static_cast<unsigned long>(GetLastError()));
+        write_system_event(EventType::error, kStartFailedEvent, text.c_str());
         g_exit_code = 1;
         report(SERVICE_STOPPED, kServiceStartFailed);
         return;
