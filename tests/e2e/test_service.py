@@ -4,8 +4,10 @@ manager keeps it, a run started and stopped with `sc`, and a start-up
 failure. Every test removes the service again (and ends a monitor that
 outlived a failed stop by its Windows pid)."""
 
+import hashlib
 import re
 import shutil
+import struct
 import subprocess
 import time
 
@@ -19,6 +21,18 @@ SOURCE_KEY = r"HKLM\System\CurrentControlSet\Services\EventLog\Application\loadh
 # what `sc stop` may take: the manager's wait hint is 30 s; the cycle's
 # sleep wakes at once, so far less is enough
 STOP_BOUND = 10.0
+
+
+# the virtual account NT SERVICE\loadhawk: S-1-5-80 and the SHA-1 of the
+# service name in capitals (UTF-16LE) as five numbers
+SERVICE_SID = "S-1-5-80-" + "-".join(
+    str(n) for n in struct.unpack("<5I", hashlib.sha1("LOADHAWK".encode("utf-16-le")).digest()))
+# Wine keeps no access lists: the install reports the one it handed to the
+# system. Full control for Administrators and SYSTEM, modify (read, write,
+# execute, delete; no WRITE_DAC or WRITE_OWNER) for the service, each
+# inherited by files and folders below (0x3)
+FOLDER_ACL = (f"Access list given: S-1-5-32-544 0x10000000 0x3; S-1-5-18 0x10000000 0x3; "
+              f"{SERVICE_SID} 0x001301bf 0x3;\n")
 
 
 def wine(*args, timeout=60):
@@ -69,6 +83,7 @@ def test_install_registers_the_service_for_the_folder_once(service, workdir):
     command = f'"{windows_path(service.path)}" -service "{windows_path(workdir)}"'
     assert r.rc == 0, r
     assert f"Command line: {command}\n" in r.out
+    assert FOLDER_ACL in r.out
     assert "Start it:   sc start loadhawk" in r.out and "Remove it:  loadhawk.exe -uninstall" in r.out
     config = registry(SERVICE_KEY)
     assert config["ImagePath"] == ("REG_SZ", command)

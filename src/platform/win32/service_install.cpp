@@ -1,6 +1,7 @@
 // Registering and removing the loadhawk service with the service manager,
 // and the settings folder's permissions for its virtual account.
 #include <aclapi.h>
+#include <sddl.h>
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -58,9 +59,28 @@ bool service_account_sid(PSID* out) {
                                     digest[4], 0, 0, out) != 0;
 }
 
+// Each entry of `acl` as "SID mask flags", for the report: what the folder
+// was given, to be checked also where the system keeps no access lists.
+void describe_acl(const ACL* acl, TextBuffer report) {
+    text_append(report, "Access list given:");
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* raw = nullptr;
+        if (!GetAce(const_cast<ACL*>(acl), i, &raw)) continue;
+        const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
+        wchar_t* sid = nullptr;
+        if (!ConvertSidToStringSidW(const_cast<DWORD*>(&ace->SidStart), &sid)) continue;
+        FixedText<SECURITY_MAX_SID_SIZE * 4> text;
+        (void)wide_to_utf8(sid, text.out());
+        LocalFree(sid);
+        text_append(report, " %s 0x%08lx 0x%x;", text.c_str(), static_cast<unsigned long>(ace->Mask),
+                    static_cast<unsigned>(ace->Header.AceFlags));
+    }
+    text_append(report, "\n");
+}
+
 // The folder: Administrators and SYSTEM full, the service account modify,
 // no entry inherited from above; the files in it inherit these.
-bool restrict_folder(const wchar_t* folder) {
+bool restrict_folder(const wchar_t* folder, TextBuffer report) {
     EXPLICIT_ACCESSW entries[3]{};
     BYTE admins[SECURITY_MAX_SID_SIZE];
     BYTE system[SECURITY_MAX_SID_SIZE];
@@ -89,6 +109,7 @@ bool restrict_folder(const wchar_t* folder) {
         status = SetNamedSecurityInfoW(const_cast<LPWSTR>(folder), SE_FILE_OBJECT,
                                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
                                        nullptr, acl, nullptr);
+        describe_acl(acl, report);
         LocalFree(acl);
     }
     SetLastError(status);
@@ -166,7 +187,7 @@ ServiceSetup service_install(TextBuffer report) {
     if (!register_event_source(exe)) return fail(report, "Registering the event log source loadhawk");
     text_append(report, "Event log: source loadhawk in the Application log\n");
     (void)wide_to_utf8(folder, text.out());
-    if (!restrict_folder(folder)) {
+    if (!restrict_folder(folder, report)) {
         return fail(report, "Setting the folder's permissions (Administrators and SYSTEM full, "
                             "NT SERVICE\\loadhawk modify)");
     }
