@@ -159,7 +159,7 @@ def test_a_failed_start_is_logged_and_stops_the_service_with_its_code(service, w
 
 
 def test_linux_points_to_the_systemd_unit(native, workdir):
-    for command in ("-install", "-uninstall"):
-        r = native.run(command, cwd=workdir)
+    for command in (["-install"], ["-uninstall"], ["-service", str(workdir)]):
+        r = native.run(*command, cwd=workdir)
         assert (r.rc, r.out) == (1, "On Linux loadhawk runs as a service through the systemd unit of the "
                                     ".deb package:\n  sudo systemctl enable --now loadhawk\n"), command

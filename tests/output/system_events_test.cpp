@@ -1,12 +1,15 @@
 // What the system's event log is handed: the type and message number of
-// each kind of event, and one line of text.
+// each kind of event, and one line of text; and the console's sink.
 #include "output/system_events.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "output/console.h"
+#include "output/silent_mode.h"
 #include "platform/system_event.h"
+#include "support/test_support.h"
 
 TEST(SystemEvents, TypeNumberAndOneLineOfText) {
     struct Row {
@@ -34,4 +37,27 @@ TEST(SystemEvents, TypeNumberAndOneLineOfText) {
         EXPECT_EQ(last.id, row.id);
         EXPECT_EQ(last.text, row.kept);
     }
+}
+
+namespace {
+std::string diverted;
+void keep(const char* text) { diverted += text; }
+}  // namespace
+
+// A service has no console: both streams reach the sink, notes only when
+// shown, and nothing reaches the streams meanwhile.
+TEST(ConsoleDivert, BothStreamsToTheSinkUntilRestored) {
+    ConsoleCapture console;
+    diverted.clear();
+    console_divert(keep);
+    console_out("out %d\n", 1);
+    console_err("err\n");
+    set_silent_mode(true);
+    console_note("note\n");
+    set_silent_mode(false);
+    console_divert(nullptr);
+    console_out("back\n");
+    EXPECT_EQ(diverted, "out 1\nerr\n");
+    EXPECT_EQ(console.out(), "back\n");
+    EXPECT_EQ(console.err(), "");
 }
