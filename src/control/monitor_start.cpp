@@ -6,7 +6,7 @@
 #include "config/notify_settings.h"
 #include "control/pid_file.h"
 #include "monitor/monitor_loop.h"
-#include "notify/send_files.h"
+#include "notify/curl_send.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/event_log.h"

@@ -2,16 +2,15 @@
 #pragma once
 
 #include "config/notify_settings.h"
+#include "notify/channels.h"
 #include "notify/command_line.h"
-#include "notify/send_files.h"
+#include "notify/curl_send.h"
+#include "notify/shell_command.h"
 #include "platform/platform.h"
 #include "text/fixed_text.h"
 
-constexpr const char* kMailMessageFile = "cpumailtext.txt";
-constexpr std::size_t kMailCommandCap = 8192;
-
 // Builds the curl command that sends the message file to every address of
-// the comma-separated `recipients`. `out` (8192 bytes) holds the empty text
+// the comma-separated `recipients`. `out` (kCommandLineCap bytes) holds the empty text
 // when the call is refused or a value cannot be passed safely.
 void build_mail_command(const NotifySettings* settings, const char* recipients, TextBuffer out);
 
@@ -48,3 +47,6 @@ bool write_mail_message(const char* path, const char* from, const char* recipien
 // outcome in the log. Returns true when curl ended with exit code 0.
 bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
                 const char* body);
+
+// The e-mail row of the channel table.
+extern const NotifyChannel kEmailChannel;

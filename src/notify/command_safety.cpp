@@ -1,4 +1,4 @@
-#include "config/value_rules.h"
+#include "notify/command_safety.h"
 
 #include <cstring>
 
