@@ -79,12 +79,6 @@ SettingProblem build_mail_command_for(const NotifySettings& settings, const char
     return {nullptr, nullptr};
 }
 
-void build_mail_command(const NotifySettings* settings, const char* recipients, TextBuffer out) {
-    text_copy(out, "");
-    if (settings == nullptr) return;
-    build_mail_command_for(*settings, recipients, out, plat::interpreter());
-}
-
 bool write_mail_message(const char* path, const char* from, const char* recipients,
                         const char* subject, const char* body) {
     plat::LocalTime now{};
@@ -151,27 +145,34 @@ bool send_email(const NotifySettings* settings, const char* recipients, const ch
 
 namespace {
 
-const char* recipients_problem(const char* value, plat::Interpreter kind) {
-    return recipient_list_problem(value, kind);
+// The rules of values that stand unquoted or must have a form curl takes,
+// whatever the interpreter.
+const char* server_problem(const char* value, plat::Interpreter) {
+    return server_value_problem(value);
 }
+const char* tls_problem(const char* value, plat::Interpreter) { return smtptls_problem(value); }
 
+// The login and the password reach curl in its configuration file, where
+// any byte passes.
 constexpr ChannelKey kEmailKeys[] = {
-    {"server", KeyNeed::required, [](const char* v, plat::Interpreter) { return server_value_problem(v); }},
-    {"email", KeyNeed::required, nullptr},  // the login reaches curl in its configuration
-    {"password", KeyNeed::required, nullptr},  // file, where any byte passes
+    {"server", KeyNeed::required, server_problem},
+    {"email", KeyNeed::required, nullptr},
+    {"password", KeyNeed::required, nullptr},
     {"from", KeyNeed::optional, quoted_value_problem},
-    {"to", KeyNeed::required, recipients_problem},
-    {"iamalive", KeyNeed::optional, recipients_problem},
-    {"smtptls", KeyNeed::optional, [](const char* v, plat::Interpreter) { return smtptls_problem(v); }},
+    {"to", KeyNeed::required, recipient_list_problem},
+    {"iamalive", KeyNeed::optional, recipient_list_problem},
+    {"smtptls", KeyNeed::optional, tls_problem},
 };
+
+bool email_configured(const NotifySettings& s) { return s.email_enabled; }
+
+bool send_email_message(const NotifySettings& s, const ChannelMessage& m) {
+    return send_email(&s, m.recipients, m.subject, m.body);
+}
 
 }  // namespace
 
 const NotifyChannel kEmailChannel = {
-    "email", "Email", kEmailKeys, std::size(kEmailKeys),
-    [](const NotifySettings& s) { return s.email_enabled; },
-    &ChannelMessage::recipients,
-    [](const NotifySettings& s, const ChannelMessage& m) {
-        return send_email(&s, m.recipients, m.subject, m.body);
-    },
+    "email", "Email", kEmailKeys, std::size(kEmailKeys), email_configured,
+    &ChannelMessage::recipients, send_email_message,
 };

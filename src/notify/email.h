@@ -9,16 +9,13 @@
 #include "platform/platform.h"
 #include "text/fixed_text.h"
 
-// Builds the curl command that sends the message file to every address of
-// the comma-separated `recipients`. `out` (kCommandLineCap bytes) holds the empty text
-// when the call is refused or a value cannot be passed safely.
-void build_mail_command(const NotifySettings* settings, const char* recipients, TextBuffer out);
-
-// The same for the command interpreter `kind`: "curl -s %s --mail-from \"%s\"
-// %s -K \"%s\" -T \"%s\"" (server, from, the TLS option, the curl
-// configuration file that holds the login, the message file) followed by
-// one " --mail-rcpt \"%s\"" per address, cut where `out` is full. Returns
-// the value that cannot be passed safely (`out` is then empty).
+// Builds the curl command, for the command interpreter `kind`, that sends
+// the message file to every address of the comma-separated `recipients`:
+// "curl -s %s --mail-from \"%s\" %s -K \"%s\" -T \"%s\"" (server, from,
+// the TLS option, the curl configuration file that holds the login, the
+// message file) followed by one " --mail-rcpt \"%s\"" per address, cut
+// where `out` is full. Returns the value that cannot be passed safely
+// (`out` is then empty); `out` is empty too when there are no recipients.
 SettingProblem build_mail_command_for(const NotifySettings& settings, const char* recipients,
                                       TextBuffer out, plat::Interpreter kind);
 

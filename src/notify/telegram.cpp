@@ -65,18 +65,27 @@ bool send_telegram(const NotifySettings* settings, const char* text) {
 
 namespace {
 
+// An empty address stands for the default; the token reaches curl in its
+// configuration file, where any byte passes.
+const char* api_problem(const char* value, plat::Interpreter) {
+    return value[0] != '\0' ? telegram_api_problem(value) : nullptr;
+}
+
 constexpr ChannelKey kTelegramKeys[] = {
-    {"token", KeyNeed::together, nullptr},  // the token reaches curl in its configuration file
+    {"token", KeyNeed::together, nullptr},
     {"chat_id", KeyNeed::together, nullptr},
-    {"telegram_api", KeyNeed::optional,
-     [](const char* v, plat::Interpreter) { return v[0] != '\0' ? telegram_api_problem(v) : nullptr; }},
+    {"telegram_api", KeyNeed::optional, api_problem},
 };
+
+bool telegram_configured(const NotifySettings& s) { return s.telegram_enabled; }
+
+bool send_telegram_message(const NotifySettings& s, const ChannelMessage& m) {
+    return send_telegram(&s, m.short_text);
+}
 
 }  // namespace
 
 const NotifyChannel kTelegramChannel = {
-    "telegram", "Telegram", kTelegramKeys, std::size(kTelegramKeys),
-    [](const NotifySettings& s) { return s.telegram_enabled; },
-    &ChannelMessage::short_text,
-    [](const NotifySettings& s, const ChannelMessage& m) { return send_telegram(&s, m.short_text); },
+    "telegram", "Telegram", kTelegramKeys, std::size(kTelegramKeys), telegram_configured,
+    &ChannelMessage::short_text, send_telegram_message,
 };

@@ -73,16 +73,16 @@ TEST(MailCommand, HeadAndOneRecipientOptionPerAddress) {
 TEST(MailCommand, RefusedWithoutSettingsOrRecipients) {
     const NotifySettings s = mail_settings();
     char buf[kCommandLineCap] = "stale";
-    build_mail_command(nullptr, "a@x", TextBuffer{buf, sizeof buf});
+    // no settings: nothing is built and nothing is sent
+    EXPECT_FALSE(send_email(nullptr, "a@x", "subject", "body"));
+    const plat::Interpreter kind = plat::interpreter();
+    build_mail_command_for(s, nullptr, TextBuffer{buf, sizeof buf}, kind);
     EXPECT_STREQ(buf, "");
     text_copy(TextBuffer{buf, sizeof buf}, "stale");
-    build_mail_command(&s, nullptr, TextBuffer{buf, sizeof buf});
-    EXPECT_STREQ(buf, "");
-    text_copy(TextBuffer{buf, sizeof buf}, "stale");
-    build_mail_command(&s, "", TextBuffer{buf, sizeof buf});
+    build_mail_command_for(s, "", TextBuffer{buf, sizeof buf}, kind);
     EXPECT_STREQ(buf, "");
     // the platform's own kind
-    build_mail_command(&s, "a@x", TextBuffer{buf, sizeof buf});
+    build_mail_command_for(s, "a@x", TextBuffer{buf, sizeof buf}, kind);
     EXPECT_EQ(std::string(buf), std::string(kHead) + " --mail-rcpt \"a@x\"");
 }
 
