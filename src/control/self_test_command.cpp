@@ -67,6 +67,7 @@ int run_self_test_command() {
     console_out("\nTest result:\n");
     bool any = false;
     for (std::size_t i = 0; i < kChannelCount; ++i) {
+        // the titles padded to eight columns, so the colons line up
         console_out("%-8s : %s\n", kChannels[i]->title, outcome(passed[i]));
         any = any || passed[i];
     }
