@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "config/monitor_settings.h"
-#include "notify/send_files.h"
+#include "notify/curl_send.h"
 #include "output/console.h"
 #include "output/refused_file.h"
 #include "platform/files.h"
