@@ -16,8 +16,11 @@
 
 class FakeCurl {
 public:
-    // `dir`: the test's working directory; the script goes into dir/bin.
-    explicit FakeCurl(const std::string& dir) : bin_(dir + "/bin") {
+    // `dir`: the test's temporary directory; the script goes into dir/bin,
+    // and nothing is written or put on PATH when dir/bin lies outside it.
+    explicit FakeCurl(const std::string& dir) : bin_(dir.empty() ? "" : dir + "/bin") {
+        if (!inside_test_dir(bin_)) return;
+        installed_ = true;
         mkdir(bin_.c_str(), 0700);
         write_file(bin_ + "/curl",
                    "#!/bin/sh\n"
@@ -42,6 +45,7 @@ public:
         set_rc(0);
     }
     ~FakeCurl() {
+        if (!installed_) return;
         setenv("PATH", old_path_.c_str(), 1);
         unsetenv("FAKE_CURL_RC");
         unsetenv("FAKE_CURL_MARK");
@@ -71,6 +75,7 @@ public:
 private:
     std::string bin_;
     std::string old_path_;
+    bool installed_ = false;
 };
 
 // A fresh working directory with the curl stand-in first on PATH.
@@ -78,6 +83,7 @@ class InTempDirWithCurl : public InTempDir {
 protected:
     void SetUp() override {
         InTempDir::SetUp();
+        if (HasFatalFailure()) return;
         curl_ = std::make_unique<FakeCurl>(dir());
     }
     void TearDown() override {
