@@ -20,7 +20,8 @@ import pytest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "peers"))
 from peer_fixtures import (bot_api, bot_api_answering, data_refusing_smtp_server,  # noqa: E402,F401
                            dropping_smtp_server, fake_curl, mute_smtp_server,
-                           rcpt_refusing_smtp_server, smtp_server, starttls_smtp_server)
+                           rcpt_refusing_smtp_server, read_standin_log, smtp_server,
+                           starttls_smtp_server)
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"
@@ -307,29 +308,8 @@ def log_messages(directory):
 
 
 def standin_calls(directory):
-    """The records of the Windows curl.exe stand-in."""
-    path = pathlib.Path(directory) / "curl_standin.log"
-    calls = []
-    if not path.exists():
-        return calls
-    for line in path.read_text().splitlines():
-        tag, _, rest = line.partition(" ")
-        if tag == "CALL":
-            calls.append({"pid": int(rest), "args": [], "file": None, "config": None,
-                          "woke": False})
-        elif tag == "EXE":
-            calls[-1]["exe"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "LINE":
-            calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "ARG":
-            calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
-        elif tag == "FILE":
-            calls[-1]["file"] = bytes.fromhex(rest)
-        elif tag == "CONFIG":
-            calls[-1]["config"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "WOKE":
-            calls[-1]["woke"] = True
-    return calls
+    """The records of the curl stand-in run with its log in `directory`."""
+    return read_standin_log(pathlib.Path(directory) / "curl_standin.log")
 
 
 def curl_on_path(program, workdir, bin_dir):

@@ -567,7 +567,7 @@ def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, 
     write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
     write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
     # each curl takes two seconds, so the two sends meet
-    env = fake_curl.env(FAKE_CURL_SLEEP=2)
+    env = fake_curl.env(SLEEP=2)
     r = native.run("-start", cwd=workdir, env=env)
     assert r.rc == 0, r
     # the file is created before its line is written: wait for the whole line
@@ -583,12 +583,12 @@ def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, 
 
     calls = fake_curl.calls()
     assert len(calls) == 2
-    subjects = [c["message"].split("\r\n")[2] for c in calls]
+    subjects = [c["file"].decode("latin-1").split("\r\n")[2] for c in calls]
     assert f"Subject: {TEST_SUBJECT}" in subjects
     [alert] = [s for s in subjects if s != f"Subject: {TEST_SUBJECT}"]
     assert re.fullmatch("Subject: " + STAMP + r" e2e-host CPU now \d+\.\d% <= 100% for"
                         r" consecutive 1 times", alert), subjects
     # each curl read its own message from start to end
     for call in calls:
-        assert call["message_after"] == call["message"]
+        assert call["after"] == call["file"]
     assert not (workdir / MESSAGE_FILE).exists()

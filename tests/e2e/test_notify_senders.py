@@ -174,11 +174,11 @@ def test_hostile_values_reach_curl_unchanged(native_driver, workdir, fake_curl, 
                           env=fake_curl.env())
     assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
     [call] = fake_curl.calls()
-    assert call["argv"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value + "@x", "--ssl",
+    assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value + "@x", "--ssl",
                             "-K", CONFIG_FILE, "-T", MESSAGE_FILE,
                             "--mail-rcpt", f"{value}@y", "--mail-rcpt", "b@z"]
     assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{value}")
-    message = call["message"].encode("latin-1")
+    message = call["file"]
     assert message == message_bytes(values, message)
     assert not (workdir / "PWNED").exists()
 
@@ -208,12 +208,12 @@ def test_hanging_curl_is_ended_after_the_send_timeout(native_driver, workdir, fa
     values = mail_values("smtp://127.0.0.1:25", sendtimeout=1)
     started = time.monotonic()
     r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
-                          env=fake_curl.env(FAKE_CURL_HANG=300), timeout=120)
+                          env=fake_curl.env(HANG=300), timeout=120)
     assert time.monotonic() - started < 100
     assert (r.rc, r.out) == (1, "Sending email alert ...\nEmail command rc=124\n")
     [call] = fake_curl.calls()
     assert call["hung"]
-    assert wait_for(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
+    assert wait_for(lambda: not fake_curl.running()), "curl still runs"
     assert not (workdir / MESSAGE_FILE).exists()
 
 
@@ -231,22 +231,22 @@ def test_secrets_never_stand_on_a_command_line(native_driver, workdir, fake_curl
     }
     for mode, values in sends.items():
         proc = native_driver.spawn(mode, settings_file(workdir, **values), cwd=workdir,
-                                   env=fake_curl.env(FAKE_CURL_SLEEP=2))
+                                   env=fake_curl.env(SLEEP=2))
         seen_curl = 0
         while proc.poll() is None:
+            seen_curl += len(fake_curl.running())
             for entry in pathlib.Path("/proc").iterdir():
                 try:
                     cmdline = (entry / "cmdline").read_bytes().decode("latin-1")
                 except OSError:
                     continue
                 assert not any(secret in cmdline for secret in secrets), (mode, cmdline)
-                seen_curl += str(fake_curl.bin) in cmdline
             time.sleep(0.05)
         assert proc.returncode == 0, (mode, proc.stdout.read())
         assert seen_curl > 0, "the scan never met curl running"
     mail, telegram = fake_curl.calls()
     assert mail["config"] == curl_config("user", f"{TEST_LOGIN}:{password}")
-    assert telegram["argv"] == ["-s", "--fail", "-K", CONFIG_FILE]
+    assert telegram["args"] == ["-s", "--fail", "-K", CONFIG_FILE]
     assert telegram["config"] == curl_config(
         "url", f"{bot_api.base}/bot123456789%3AAAE-token-{unique}/sendMessage"
                "?chat_id=-100&text=CPU+97%25")
@@ -256,7 +256,7 @@ def test_secrets_never_stand_on_a_command_line(native_driver, workdir, fake_curl
 def test_two_copies_in_one_directory_never_share_the_message_file(native_driver, workdir,
                                                                    fake_curl):
     """A "-test" beside a background monitor: each curl sees its own message."""
-    env = fake_curl.env(FAKE_CURL_SLEEP=0.5)
+    env = fake_curl.env(SLEEP=0.5)
     procs = []
     for n in range(4):
         sub = workdir / f"settings{n}"
@@ -268,10 +268,10 @@ def test_two_copies_in_one_directory_never_share_the_message_file(native_driver,
         assert p.returncode == 0
     calls = fake_curl.calls()
     assert len(calls) == 4
-    subjects = sorted(c["message"].split("\r\n")[2] for c in calls)
+    subjects = sorted(c["file"].decode("latin-1").split("\r\n")[2] for c in calls)
     assert subjects == [f"Subject: copy {n}" for n in range(4)]
     for c in calls:
-        assert c["message_after"] == c["message"]
+        assert c["after"] == c["file"]
     assert not (workdir / MESSAGE_FILE).exists()
 
 
