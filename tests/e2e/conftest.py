@@ -287,22 +287,6 @@ class Monitor:
         self.proc.wait(timeout=30)
 
 
-def driver(kind, reaper):
-    if kind == "native":
-        build = pathlib.Path(os.environ.get("LOADHAWK_BUILD_DIR", ROOT / "build" / "native"))
-        path = build / "notify_driver"
-    else:
-        exe = os.environ.get("LOADHAWK_WIN_EXE")
-        if not exe:
-            if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
-                pytest.fail("Windows build missing (LOADHAWK_WIN_EXE)")
-            pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
-        path = pathlib.Path(exe).parent / "notify_driver.exe"
-    if not path.exists():
-        pytest.fail(f"test driver missing: {path}")
-    return Program(kind, path, reaper)
-
-
 def log_messages(directory):
     return [line[20:] for line in read_log(directory).splitlines()]
 
