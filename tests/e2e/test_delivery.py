@@ -423,6 +423,9 @@ class ScriptedLoad:
 def scripted_load(native, tmp_path):
     if os.geteuid() != 0:
         pytest.skip("binding files over /proc needs root")
+    probe = subprocess.run(["unshare", "--mount", "true"], capture_output=True, text=True)
+    if probe.returncode != 0:
+        pytest.skip(f"no mount namespace here: {probe.stderr.strip()}")
     load = ScriptedLoad(tmp_path, native)
     yield load
     load.end()
