@@ -1,6 +1,7 @@
 # The two set-up commands of the README:
 #   make run    builds loadhawk and starts the monitor in the foreground
 #   make test   installs what is missing, builds everything, runs every test
+# and, for developers, make unit: the Linux build's unit tests alone
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
@@ -19,12 +20,19 @@ export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps deb native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
+.PHONY: all run test unit deps deb build-deps unit-deps native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
 
 all: native
 
 deps:
 	@scripts/install-deps
+
+# what make run needs on a machine with only make and apt
+build-deps:
+	@scripts/install-deps build
+
+unit-deps:
+	@scripts/install-deps unit
 
 native:
 	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DLOADHAWK_WERROR=ON
@@ -72,7 +80,8 @@ wineprefix:
 	@$(WINESERVER) -p 2>/dev/null || true
 	@$(WINE) cmd.exe /c exit 0 >/dev/null 2>&1 || { echo "loadhawk: Wine cannot start" >&2; exit 1; }
 
-run: release
+run: build-deps
+	$(MAKE) release
 	@mkdir -p $(RUNDIR)
 	@# the first time only, so edits there stay; a 5-second cycle shows the
 	@# first report within seconds (the example's 60 suits a real machine)
@@ -83,6 +92,13 @@ run: release
 	@chmod 600 $(RUNDIR)/loadhawk_email.txt
 	@echo "loadhawk: running in $(RUNDIR) (Ctrl-C stops it; the log is $(RUNDIR)/loadhawk_log.txt)"
 	cd $(RUNDIR) && ../release/loadhawk
+
+# the unit tests and the layer check of the Linux Debug build, without the
+# end-to-end suites, the Windows build or the sanitizers
+unit: unit-deps
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DLOADHAWK_WERROR=ON
+	cmake --build $(NATIVE) -j $(JOBS) --target loadhawk_unit_tests loadhawk_allocation_tests
+	cd $(NATIVE) && ctest -L unit --output-on-failure -j $(JOBS)
 
 test: deps
 	$(MAKE) native windows sanitize package
