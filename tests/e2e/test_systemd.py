@@ -176,13 +176,17 @@ def container(tmp_path):
     assert shutil.which("systemd-nspawn") and shutil.which("debootstrap"), \
         "systemd-nspawn or debootstrap missing: run scripts/install-deps"
     tarball = os.environ.get("LOADHAWK_SYSTEMD_ROOT", "")
-    if not os.path.isfile(tarball):
+    if os.path.isfile(tarball):
+        c = Container(tmp_path, tarball)
+    else:
         # no cached root file system: make one for this run only
-        made = subprocess.run([str(ROOT / "scripts" / "systemd-test-root"), str(tmp_path)],
+        made = subprocess.run([str(ROOT / "scripts" / "systemd-test-root"), str(tmp_path / "made")],
                               capture_output=True, text=True, timeout=600)
         assert made.returncode == 0, made.stderr
-        tarball = made.stdout.strip()
-    c = Container(tmp_path, tarball)
+        try:
+            c = Container(tmp_path, made.stdout.strip())
+        finally:
+            shutil.rmtree(tmp_path / "made")
     try:
         shutil.copyfile(deb, c.root / DEB.lstrip("/"))
         c.boot()
