@@ -16,11 +16,13 @@ PACKAGES := $(abspath $(BUILD))/packages
 BENCHDIR := $(BUILD)/bench
 WINE    := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
+# the systemd test's root file system, kept between runs (made once, as root)
+SYSTEMD_ROOT_CACHE ?= /var/cache/loadhawk-tests
 export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test unit deps deb build-deps unit-deps native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
+.PHONY: all run test test-systemd unit deps deb build-deps unit-deps native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
 
 all: native
 
@@ -104,7 +106,7 @@ test: deps
 	$(MAKE) native windows sanitize package
 	$(MAKE) wineprefix
 	cd $(NATIVE) && LOADHAWK_WIN_EXE=$(abspath $(WIN64))/loadhawk.exe LOADHAWK_REQUIRE_WINDOWS=1 \
-	    LOADHAWK_PACKAGES=$(PACKAGES) \
+	    LOADHAWK_PACKAGES=$(PACKAGES) LOADHAWK_SYSTEMD_ROOT=$$($(CURDIR)/scripts/systemd-test-root $(SYSTEMD_ROOT_CACHE)) \
 	    ctest --output-on-failure -j $(JOBS); rc=$$?; $(WINESERVER) -k >/dev/null 2>&1; exit $$rc
 	rm -rf $(SANITIZER_LOGS) && mkdir -p $(SANITIZER_LOGS)
 	cd $(SANITIZE) && LOADHAWK_SANITIZER_LOG_DIR=$(SANITIZER_LOGS) \
@@ -113,6 +115,13 @@ test: deps
 	    ctest --output-on-failure -j $(JOBS)
 	@if [ -n "$$(ls -A $(SANITIZER_LOGS))" ]; then cat $(SANITIZER_LOGS)/*; exit 1; fi
 	tests/fuzz/run-fuzzers $(SANITIZE) 20
+
+# only the .deb under systemd in a container (builds the package when missing)
+test-systemd:
+	@ls $(PACKAGES)/loadhawk_*.deb >/dev/null 2>&1 || $(MAKE) package
+	LOADHAWK_PACKAGES=$(PACKAGES) LOADHAWK_REQUIRE_SYSTEMD=1 \
+	    LOADHAWK_SYSTEMD_ROOT=$$($(CURDIR)/scripts/systemd-test-root $(SYSTEMD_ROOT_CACHE)) \
+	    /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e/test_systemd.py
 
 # the sampling benchmark (Google Benchmark): one cycle's walks and renders
 # with 0, 500 and 2000 extra idle processes
