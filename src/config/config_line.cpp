@@ -76,3 +76,10 @@ std::int32_t parse_config_number(const char* value) {
     }
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
+
+char* trim_config_space(char* text) {
+    while (*text != '\0' && is_config_space(*text)) ++text;
+    std::size_t n = std::strlen(text);
+    while (n > 0 && is_config_space(text[n - 1])) text[--n] = '\0';
+    return text;
+}

@@ -28,3 +28,7 @@ bool is_config_space(char c);
 // digits, nothing else; no digits reads as 0. Values beyond the 32-bit
 // range saturate to it.
 std::int32_t parse_config_number(const char* value);
+
+// Trims the six white-space characters at both ends, in place; returns the
+// first character kept.
+char* trim_config_space(char* text);

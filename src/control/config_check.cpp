@@ -7,8 +7,9 @@
 #include "config/line_reader.h"
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
-#include "config/value_rules.h"
+#include "control/check_keys.h"
 #include "monitor/metrics_file.h"
+#include "notify/channels.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "platform/command.h"
@@ -18,126 +19,23 @@ namespace {
 
 constexpr std::size_t kLineCap = 1024;
 
-// Which settings the monitor file's keys name: hostid, interval, then a
-// threshold and a count per monitor, in the order of the monitor table.
-constexpr std::size_t kMonitorSlotCount = 2 + 2 * kMonitorCount;
-constexpr std::size_t kSeenCap =
-    kMonitorSlotCount > kNotifyKeyCount ? kMonitorSlotCount : kNotifyKeyCount;
-
-std::size_t monitor_slot(const MonitorKeyTarget& target) {
-    const std::size_t monitor = static_cast<std::size_t>(target.monitor);
-    switch (target.field) {
-        case MonitorField::hostid:
-            return 0;
-        case MonitorField::interval:
-            return 1;
-        case MonitorField::threshold:
-            return 2 + 2 * monitor;
-        case MonitorField::count:
-            return 3 + 2 * monitor;
-        case MonitorField::none:
-        case MonitorField::metricsfile:
-            break;
+// Whether the value of `key` on line `line_number` passes; prints why not:
+// a notification value that cannot reach curl as it must, a metrics file
+// whose folder cannot take it.
+bool value_passes(const char* key, const char* value, SettingsFile kind, int line_number) {
+    if (kind == SettingsFile::notify) {
+        const char* reason = setting_value_problem(key, value, plat::interpreter());
+        if (reason == nullptr) return true;
+        console_out("Line %d: %s %s\n", line_number, key, reason);
+        return false;
     }
-    return kSeenCap;
-}
-
-// The slot `key` marks as present in `file`, kSeenCap for none.
-std::size_t seen_slot(const char* key, SettingsFile file) {
-    if (file == SettingsFile::monitor) {
-        const MonitorKeyTarget target = monitor_key_target(key);
-        return target.field == MonitorField::none ? kSeenCap : monitor_slot(target);
+    if (monitor_key_target(key).field != MonitorField::metricsfile || value[0] == '\0' ||
+        metrics_folder_writable(value)) {
+        return true;
     }
-    const NotifyKey id = notify_key_of(key);
-    return id == NotifyKey::none ? kSeenCap : static_cast<std::size_t>(id);
-}
-
-// Whether the file held a key for the setting.
-struct SeenKeys {
-    bool slots[kSeenCap];
-    bool monitor(MonitorField field, MonitorKind kind) const {
-        return slots[monitor_slot({field, kind})];
-    }
-    bool notify(NotifyKey id) const { return slots[static_cast<std::size_t>(id)]; }
-};
-
-// Why a notification setting's value cannot reach curl as it must: a
-// value that stands on this platform's command line and cannot pass its
-// interpreter, a server that is not one SMTP address, a Bot API address or
-// an smtptls value curl cannot use. Null when it can.
-const char* unsafe_value(const char* key, const char* value) {
-    const plat::Interpreter kind = plat::interpreter();
-    switch (notify_key_of(key)) {
-        case NotifyKey::server:
-            return value[0] != '\0' ? server_value_problem(value) : nullptr;
-        case NotifyKey::to:
-        case NotifyKey::iamalive:
-            return recipient_list_problem(value, kind);
-        case NotifyKey::from:
-            return quoted_value_problem(value, kind);
-        case NotifyKey::telegram_api:
-            return value[0] != '\0' ? telegram_api_problem(value) : nullptr;
-        case NotifyKey::smtptls:
-            return smtptls_problem(value);
-        case NotifyKey::none:
-        case NotifyKey::email:     // the login and the token reach curl in its
-        case NotifyKey::password:  // configuration file, where any byte passes
-        case NotifyKey::token:
-        case NotifyKey::chat_id:
-        case NotifyKey::sendtimeout:
-            break;
-    }
-    return nullptr;
-}
-
-// Trims the six white-space characters at both ends, in place.
-char* trim_in_place(char* text) {
-    while (*text != '\0' && is_config_space(*text)) ++text;
-    std::size_t n = std::strlen(text);
-    while (n > 0 && is_config_space(text[n - 1])) text[--n] = '\0';
-    return text;
-}
-
-// Reports one missing key: the message fails the check.
-void missing(bool absent, const char* message, bool* passed) {
-    if (!absent) return;
-    console_out("%s", message);
-    *passed = false;
-}
-
-void report_missing_monitor_keys(const SeenKeys& seen, bool* passed) {
-    const MonitorField threshold = MonitorField::threshold;
-    const MonitorField count = MonitorField::count;
-    missing(!seen.monitor(MonitorField::hostid, MonitorKind::cpu_high), "Missing key: hostid\n", passed);
-    missing(!seen.monitor(MonitorField::interval, MonitorKind::cpu_high), "Missing key: interval\n", passed);
-    missing(!seen.monitor(threshold, MonitorKind::cpu_high),
-            "Missing key: cpuhighthreshold (or old cpu_threshold / cputhreshold)\n", passed);
-    missing(!seen.monitor(count, MonitorKind::cpu_high), "Missing key: cpuhighnum\n", passed);
-    missing(!seen.monitor(threshold, MonitorKind::mem_high),
-            "Missing key: memhighthreshold (or old mem_threshold / memthreshold)\n", passed);
-    missing(!seen.monitor(count, MonitorKind::mem_high), "Missing key: memhighnum\n", passed);
-    // the low monitors are optional, but only as a whole pair
-    for (const MonitorEntry& m : kMonitors) {
-        if (m.high) continue;
-        const bool has_threshold = seen.monitor(threshold, m.kind);
-        const bool has_count = seen.monitor(count, m.kind);
-        if (has_threshold == has_count) continue;
-        console_out("%s %s config incomplete: %s missing\n", m.figure, m.level,
-                    has_threshold ? m.count_key : m.threshold_key);
-        *passed = false;
-    }
-}
-
-void report_missing_notify_keys(const SeenKeys& seen, bool* passed) {
-    missing(!seen.notify(NotifyKey::server), "Missing key: server\n", passed);
-    missing(!seen.notify(NotifyKey::email), "Missing key: email\n", passed);
-    missing(!seen.notify(NotifyKey::password), "Missing key: password\n", passed);
-    missing(!seen.notify(NotifyKey::to), "Missing key: to\n", passed);
-    // Telegram is optional, but only as a whole pair
-    const bool token = seen.notify(NotifyKey::token);
-    const bool chat_id = seen.notify(NotifyKey::chat_id);
-    missing(token && !chat_id, "Telegram config incomplete: chat_id missing\n", passed);
-    missing(!token && chat_id, "Telegram config incomplete: token missing\n", passed);
+    console_out("Line %d: metricsfile %s: its folder does not exist or cannot be written\n",
+                line_number, value);
+    return false;
 }
 
 }  // namespace
@@ -156,7 +54,7 @@ bool validate_config_file(const char* path, SettingsFile kind) {
     ConfigValue value;
     while (read_config_line(file, line.out()) > 0) {
         ++line_number;
-        const char* text = trim_in_place(line.buf);
+        const char* text = trim_config_space(line.buf);
         // blank, comment and switched-off lines count as absent
         if (text[0] == '\0' || text[0] == '#' || text[0] == '*') continue;
         if (std::strchr(text, '=') != nullptr && std::strchr(text, ':') == nullptr) {
@@ -169,26 +67,11 @@ bool validate_config_file(const char* path, SettingsFile kind) {
             passed = false;
             continue;
         }
-        const std::size_t slot = seen_slot(key.c_str(), kind);
-        if (slot < kSeenCap) seen.slots[slot] = true;
-        if (kind == SettingsFile::notify) {
-            if (const char* reason = unsafe_value(key.c_str(), value.c_str())) {
-                console_out("Line %d: %s %s\n", line_number, key.c_str(), reason);
-                passed = false;
-            }
-        } else if (monitor_key_target(key.c_str()).field == MonitorField::metricsfile &&
-                   !value.empty() && !metrics_folder_writable(value.c_str())) {
-            console_out("Line %d: metricsfile %s: its folder does not exist or cannot be written\n",
-                        line_number, value.c_str());
-            passed = false;
-        }
+        mark_seen_key(key.c_str(), kind, &seen);
+        if (!value_passes(key.c_str(), value.c_str(), kind, line_number)) passed = false;
     }
     std::fclose(file);
-    if (kind == SettingsFile::monitor) {
-        report_missing_monitor_keys(seen, &passed);
-    } else {
-        report_missing_notify_keys(seen, &passed);
-    }
+    if (!report_missing_keys(seen, kind)) passed = false;
     return passed;
 }
 

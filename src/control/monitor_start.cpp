@@ -7,7 +7,7 @@
 #include "control/pid_file.h"
 #include "control/start_line.h"
 #include "monitor/monitor_loop.h"
-#include "notify/send_files.h"
+#include "notify/curl_send.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/event_log.h"

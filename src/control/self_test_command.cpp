@@ -2,8 +2,7 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
-#include "notify/email.h"
-#include "notify/telegram.h"
+#include "notify/channels.h"
 #include "output/console.h"
 #include "output/event_log.h"
 #include "output/silent_mode.h"
@@ -50,31 +49,31 @@ int run_self_test_command() {
     telegram.format("%s\nHost: %s\nTime: %s\nEmail and Telegram settings are working.",
                     kTestSubject, host.c_str(), timestamp.c_str());
 
-    console_out("Testing Email alert...\n");
-    bool email_ok = false;
-    if (settings.email_enabled && !settings.to.empty()) {
-        email_ok = send_email(&settings, settings.to.c_str(), subject.c_str(), body.c_str());
-        console_out("Email test %s\n", outcome(email_ok));
-    } else {
-        console_out("Email not configured\n");
-        log_event("Email test skipped: email not configured\n");
-    }
-
-    console_out("\nTesting Telegram alert...\n");
-    bool telegram_ok = false;
-    if (settings.telegram_enabled && !settings.token.empty() && !settings.chat_id.empty()) {
-        telegram_ok = send_telegram(&settings, telegram.c_str());
-        console_out("Telegram test %s\n", outcome(telegram_ok));
-    } else {
-        console_out("Telegram not configured\n");
-        log_event("Telegram test skipped: telegram not configured\n");
+    const ChannelMessage message{settings.to.c_str(), subject.c_str(), body.c_str(),
+                                 telegram.c_str()};
+    bool passed[kChannelCount] = {};
+    for (std::size_t i = 0; i < kChannelCount; ++i) {
+        const NotifyChannel& channel = *kChannels[i];
+        console_out("%sTesting %s alert...\n", i > 0 ? "\n" : "", channel.title);
+        if (channel_takes(channel, settings, message)) {
+            passed[i] = channel.send(settings, message);
+            console_out("%s test %s\n", channel.title, outcome(passed[i]));
+        } else {
+            console_out("%s not configured\n", channel.title);
+            log_event("%s test skipped: %s not configured\n", channel.title, channel.label);
+        }
     }
 
     console_out("\nTest result:\n");
-    console_out("Email    : %s\n", outcome(email_ok));
-    console_out("Telegram : %s\n", outcome(telegram_ok));
+    bool any = false;
+    for (std::size_t i = 0; i < kChannelCount; ++i) {
+        // the titles padded to eight columns, so the colons line up
+        console_out("%-8s : %s\n", kChannels[i]->title, outcome(passed[i]));
+        any = any || passed[i];
+    }
     log_event("***TEST sending : loadhawk notification test\n");
-    log_event("Email test %s\n", outcome(email_ok));
-    log_event("Telegram test %s\n", outcome(telegram_ok));
-    return (email_ok || telegram_ok) ? 0 : 1;
+    for (std::size_t i = 0; i < kChannelCount; ++i) {
+        log_event("%s test %s\n", kChannels[i]->title, outcome(passed[i]));
+    }
+    return any ? 0 : 1;
 }

@@ -32,7 +32,7 @@ void check_heartbeat_on_day(std::int32_t today, const Sample& sample,
                             const NotifySettings& notify_settings, std::int32_t* remembered_day) {
     if (today == *remembered_day) return;
     const NotifySettings& n = notify_settings;
-    if (n.heartbeat_enabled && (n.email_enabled || n.telegram_enabled)) {
+    if (n.heartbeat_enabled && any_channel_configured(n)) {
         HeartbeatTexts texts{};
         build_heartbeat_texts(sample, monitor_settings, &texts);
         // the heartbeat goes to the iamalive list, not to `to`

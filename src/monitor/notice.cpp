@@ -1,7 +1,6 @@
 #include "monitor/notice.h"
 
-#include "notify/email.h"
-#include "notify/telegram.h"
+#include "notify/channels.h"
 #include "output/event_log.h"
 #include "output/system_events.h"
 #include "platform/time.h"
@@ -82,11 +81,12 @@ const NoticeTally& notice_tally() { return g_tally; }
 
 void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
                         const char* subject, const char* email_body, const char* telegram_text) {
-    const NotifySettings* n = &notify_settings;
-    // e-mail first, then Telegram
-    if (n->email_enabled) count_send(&g_tally.email, send_email(n, recipients, subject, email_body));
-    if (n->telegram_enabled && telegram_text != nullptr && telegram_text[0] != '\0') {
-        count_send(&g_tally.telegram, send_telegram(n, telegram_text));
+    const ChannelMessage message{recipients, subject, email_body, telegram_text};
+    // in the order of the table: e-mail first, then Telegram
+    for (std::size_t i = 0; i < kChannelCount; ++i) {
+        const NotifyChannel& channel = *kChannels[i];
+        if (!channel_takes(channel, notify_settings, message)) continue;
+        count_send(&g_tally.channels[i], channel.send(notify_settings, message));
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
+#include "notify/channels.h"
 #include "sampling/sample.h"
 #include "text/fixed_text.h"
 
@@ -39,8 +40,7 @@ struct ChannelTally {
     std::int64_t last_sent;  // Unix seconds of the last one sent; 0 before the first
 };
 struct NoticeTally {
-    ChannelTally email;
-    ChannelTally telegram;
+    ChannelTally channels[kChannelCount];  // in the order of kChannels
 };
 static_assert(std::is_trivially_copyable_v<NoticeTally>);
 

@@ -1,12 +1,12 @@
 // The curl command lines' shared pieces: settings values are passed so that
 // each reaches curl byte for byte and none can make the interpreter run
-// anything but curl (the character rules are in config/value_rules.h).
+// anything but curl (the character rules: notify/command_safety.h).
 #pragma once
 
 #include <cstdint>
 
 #include "config/notify_settings.h"
-#include "config/value_rules.h"
+#include "notify/command_safety.h"
 #include "platform/command.h"
 #include "text/fixed_text.h"
 
@@ -26,11 +26,6 @@ bool append_quoted_argument(TextBuffer out, const char* value, plat::Interpreter
 // The first of server, from and smtptls (the values of the mail command's
 // head) that the command lines of `kind` cannot carry or curl cannot take.
 SettingProblem mail_account_problem(const NotifySettings& settings, plat::Interpreter kind);
-
-// The first value of `settings` that the command lines of `kind` cannot carry
-// safely: server, from, smtptls, to, iamalive, telegram_api, in this order
-// (empty values pass).
-SettingProblem unsafe_setting(const NotifySettings& settings, plat::Interpreter kind);
 
 // Seconds a notification command may run: `sendtimeout`, or 120 when it is
 // not a positive number.

@@ -2,10 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "notify/mail_headers.h"
-#include "notify/send_outcome.h"
-#include "notify/shell_command.h"
 #include "output/console.h"
 #include "output/event_log.h"
 #include "platform/process.h"
@@ -28,36 +27,17 @@ void put_crlf(std::FILE* file, const char* text) {
     }
 }
 
-void report_not_sent(const char* key, const char* reason) {
-    console_note("Email not sent: %s %s\n", key, reason);
-    log_event("Email not sent: %s %s\n", key, reason);
-}
+// The message file's texts, handed through the send to its writer.
+struct MailTexts {
+    const char* from;
+    const char* recipients;
+    const char* subject;
+    const char* body;
+};
 
-// How far a send got under the mail lock.
-enum class SendStep { lock_busy, message_file, config_file, ran };
-
-// Holds the mail lock while the message and the curl configuration file
-// are written, curl runs (its exit code in *rc) and both files go again.
-SendStep send_under_lock(const NotifySettings& settings, const char* recipients,
-                         const char* subject, const char* body, const char* command, int* rc) {
-    const std::uint32_t timeout = send_timeout_of(settings);
-    MailLockHold hold(timeout + kMailLockGraceSeconds);
-    if (!hold.usable()) return SendStep::lock_busy;
-    // a message that is not whole on the disk is never sent
-    if (!write_mail_message(kMailMessageFile, settings.from.c_str(), recipients, subject, body)) {
-        return SendStep::message_file;
-    }
-    FixedText<sizeof settings.email.buf + sizeof settings.password.buf> user;
-    user.format("%s:%s", settings.email.c_str(), settings.password.c_str());
-    if (!write_curl_config(kCurlConfigFile, "user", user.c_str())) {
-        plat::remove_transient_file(kMailMessageFile);
-        return SendStep::config_file;
-    }
-    *rc = run_shell_command(command, timeout);
-    console_note("Email command rc=%d\n", *rc);
-    plat::remove_transient_file(kCurlConfigFile);
-    plat::remove_transient_file(kMailMessageFile);
-    return SendStep::ran;
+bool write_message_file(const char* path, const void* context) {
+    const MailTexts& m = *static_cast<const MailTexts*>(context);
+    return write_mail_message(path, m.from, m.recipients, m.subject, m.body);
 }
 
 }  // namespace
@@ -103,12 +83,6 @@ SettingProblem build_mail_command_for(const NotifySettings& settings, const char
     return {nullptr, nullptr};
 }
 
-void build_mail_command(const NotifySettings* settings, const char* recipients, TextBuffer out) {
-    text_copy(out, "");
-    if (settings == nullptr) return;
-    build_mail_command_for(*settings, recipients, out, plat::interpreter());
-}
-
 bool write_mail_message(const char* path, const char* from, const char* recipients,
                         const char* subject, const char* body) {
     plat::LocalTime now{};
@@ -149,36 +123,60 @@ bool send_email(const NotifySettings* settings, const char* recipients, const ch
         recipients[0] == '\0') {
         return false;
     }
-    FixedText<kMailCommandCap> command;
+    FixedText<kCommandLineCap> command;
     const SettingProblem problem =
         build_mail_command_for(*settings, recipients, command.out(), plat::interpreter());
 
     console_note("Sending email alert ...\n");
     log_event("Send email to %s\n", recipients);
     if (problem.found()) {
-        report_not_sent(problem.key, problem.reason);
+        report_not_sent("Email", problem.key, problem.reason);
         return false;
     }
-    int rc = 0;
-    const SendStep step = send_under_lock(*settings, recipients, subject, body, command.c_str(), &rc);
-    // the outcome is logged after the mail lock is given back
-    switch (step) {
-    case SendStep::lock_busy:
-        report_not_sent("mail lock", kMailLockBusy);
-        return false;
-    case SendStep::message_file:
-        report_not_sent("message file", kNotWrittenCompletely);
-        return false;
-    case SendStep::config_file:
-        report_not_sent("curl configuration file", kNotWrittenCompletely);
-        return false;
-    case SendStep::ran:
-        break;
-    }
-    if (rc == 0) {
-        log_event("Email sent to %s\n", recipients);
-    } else {
-        log_send_failure("Email", rc);
-    }
-    return rc == 0;
+    FixedText<sizeof settings->email.buf + sizeof settings->password.buf> user;
+    user.format("%s:%s", settings->email.c_str(), settings->password.c_str());
+    const MailTexts texts{settings->from.c_str(), recipients, subject, body};
+    CurlRequest request{};
+    request.channel = "Email";
+    request.command = command.c_str();
+    request.config_option = "user";
+    request.config_value = user.c_str();
+    request.file = {kMailMessageFile, "message file", write_message_file, &texts};
+    request.sent_to = recipients;
+    request.timeout_seconds = send_timeout_of(*settings);
+    return send_with_curl(request);
 }
+
+namespace {
+
+// The rules of values that stand unquoted or must have a form curl takes,
+// whatever the interpreter.
+const char* server_problem(const char* value, plat::Interpreter) {
+    return server_value_problem(value);
+}
+const char* tls_problem(const char* value, plat::Interpreter) { return smtptls_problem(value); }
+
+// The login and the password reach curl in its configuration file, where
+// any byte passes.
+constexpr ChannelKey kEmailKeys[] = {
+    {"server", KeyNeed::required, server_problem},
+    {"email", KeyNeed::required, nullptr},
+    {"password", KeyNeed::required, nullptr},
+    {"from", KeyNeed::optional, quoted_value_problem},
+    {"to", KeyNeed::required, recipient_list_problem},
+    {"iamalive", KeyNeed::optional, recipient_list_problem},
+    {"smtptls", KeyNeed::optional, tls_problem},
+};
+
+bool email_configured(const NotifySettings& s) { return s.email_enabled; }
+
+bool send_email_message(const NotifySettings& s, const ChannelMessage& m) {
+    return send_email(&s, m.recipients, m.subject, m.body);
+}
+
+}  // namespace
+
+const NotifyChannel kEmailChannel = {
+    "email", "Email", kEmailKeys, std::size(kEmailKeys), email_configured,
+    &ChannelMessage::recipients, send_email_message,
+};

@@ -2,24 +2,20 @@
 #pragma once
 
 #include "config/notify_settings.h"
+#include "notify/channels.h"
 #include "notify/command_line.h"
-#include "notify/send_files.h"
+#include "notify/curl_send.h"
+#include "notify/shell_command.h"
 #include "platform/command.h"
 #include "text/fixed_text.h"
 
-constexpr const char* kMailMessageFile = "cpumailtext.txt";
-constexpr std::size_t kMailCommandCap = 8192;
-
-// Builds the curl command that sends the message file to every address of
-// the comma-separated `recipients`. `out` (8192 bytes) holds the empty text
-// when the call is refused or a value cannot be passed safely.
-void build_mail_command(const NotifySettings* settings, const char* recipients, TextBuffer out);
-
-// The same for the command interpreter `kind`: "curl -s %s --mail-from \"%s\"
-// %s -K \"%s\" -T \"%s\"" (server, from, the TLS option, the curl
-// configuration file that holds the login, the message file) followed by
-// one " --mail-rcpt \"%s\"" per address, cut where `out` is full. Returns
-// the value that cannot be passed safely (`out` is then empty).
+// Builds the curl command, for the command interpreter `kind`, that sends
+// the message file to every address of the comma-separated `recipients`:
+// "curl -s %s --mail-from \"%s\" %s -K \"%s\" -T \"%s\"" (server, from,
+// the TLS option, the curl configuration file that holds the login, the
+// message file) followed by one " --mail-rcpt \"%s\"" per address, cut
+// where `out` is full. Returns the value that cannot be passed safely
+// (`out` is then empty); `out` is empty too when there are no recipients.
 SettingProblem build_mail_command_for(const NotifySettings& settings, const char* recipients,
                                       TextBuffer out, plat::Interpreter kind);
 
@@ -48,3 +44,6 @@ bool write_mail_message(const char* path, const char* from, const char* recipien
 // outcome in the log. Returns true when curl ended with exit code 0.
 bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
                 const char* body);
+
+// The e-mail row of the channel table.
+extern const NotifyChannel kEmailChannel;

@@ -1,60 +1,23 @@
 #include "notify/telegram.h"
 
-#include "notify/send_files.h"
-#include "notify/send_outcome.h"
-#include "notify/shell_command.h"
+#include <iterator>
+
+#include "notify/curl_send.h"
 #include "output/console.h"
 #include "output/event_log.h"
-#include "platform/transient_files.h"
-
-namespace {
-
-bool is_unreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
-}
-
-void report_not_sent(const char* key, const char* reason) {
-    console_note("Telegram not sent: %s %s\n", key, reason);
-    log_event("Telegram not sent: %s %s\n", key, reason);
-}
-
-}  // namespace
-
-void url_encode(const char* source, char* out, std::size_t capacity) {
-    if (out == nullptr || capacity == 0) return;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::size_t n = 0;
-    if (source != nullptr && capacity >= 4) {
-        for (const char* p = source; *p != '\0'; ++p) {
-            // the longest step writes three characters: stop while they still fit
-            if (n >= capacity - 4) break;
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (is_unreserved(c)) {
-                out[n++] = static_cast<char>(c);
-            } else if (c == ' ') {
-                out[n++] = '+';
-            } else {
-                out[n++] = '%';
-                out[n++] = kHex[c >> 4];
-                out[n++] = kHex[c & 0x0F];
-            }
-        }
-    }
-    out[n] = '\0';
-}
+#include "text/text_cursor.h"
 
 void build_telegram_address(const NotifySettings& settings, const char* text, TextBuffer out) {
-    char encoded_text[kTelegramTextCap];
-    char encoded_token[kTelegramIdCap];
-    char encoded_chat[kTelegramIdCap];
-    url_encode(text, encoded_text, sizeof encoded_text);
-    url_encode(settings.token.c_str(), encoded_token, sizeof encoded_token);
-    url_encode(settings.chat_id.c_str(), encoded_chat, sizeof encoded_chat);
+    FixedText<kTelegramTextCap> encoded_text;
+    FixedText<kTelegramIdCap> encoded_token;
+    FixedText<kTelegramIdCap> encoded_chat;
+    url_encode(text, encoded_text.out());
+    url_encode(settings.token.c_str(), encoded_token.out());
+    url_encode(settings.chat_id.c_str(), encoded_chat.out());
     const char* base =
         settings.telegram_api.empty() ? kDefaultTelegramApi : settings.telegram_api.c_str();
-    text_format(out, "%s/bot%s/sendMessage?chat_id=%s&text=%s", base, encoded_token, encoded_chat,
-                encoded_text);
+    text_format(out, "%s/bot%s/sendMessage?chat_id=%s&text=%s", base, encoded_token.c_str(),
+                encoded_chat.c_str(), encoded_text.c_str());
 }
 
 SettingProblem build_telegram_command(const NotifySettings& settings, TextBuffer out,
@@ -77,42 +40,52 @@ bool send_telegram(const NotifySettings* settings, const char* text) {
         text[0] == '\0') {
         return false;
     }
-    FixedText<kTelegramCommandCap> command;
+    FixedText<kCommandLineCap> command;
     const SettingProblem problem =
         build_telegram_command(*settings, command.out(), plat::interpreter(), plat::null_device());
     console_note("Sending Telegram alert ...\n");
     log_event("Send Telegram alert to chat_id %s\n", settings->chat_id.c_str());
     if (problem.found()) {
-        report_not_sent(problem.key, problem.reason);
+        report_not_sent("Telegram", problem.key, problem.reason);
         return false;
     }
     FixedText<kTelegramAddressCap> address;
     build_telegram_address(*settings, text, address.out());
-    int rc = 0;
-    SettingProblem not_sent{nullptr, nullptr};
-    {
-        // the configuration file's name is shared with the mail sends
-        const std::uint32_t timeout = send_timeout_of(*settings);
-        MailLockHold hold(timeout + kMailLockGraceSeconds);
-        if (!hold.usable()) {
-            not_sent = {"mail lock", kMailLockBusy};
-        } else if (!write_curl_config(kCurlConfigFile, "url", address.c_str())) {
-            not_sent = {"curl configuration file", kNotWrittenCompletely};
-        } else {
-            rc = run_shell_command(command.c_str(), timeout);
-            console_note("Telegram command rc=%d\n", rc);
-            plat::remove_transient_file(kCurlConfigFile);
-        }
-    }
-    // the outcome is logged after the mail lock is given back
-    if (not_sent.found()) {
-        report_not_sent(not_sent.key, not_sent.reason);
-        return false;
-    }
-    if (rc == 0) {
-        log_event("Telegram sent to chat_id %s\n", settings->chat_id.c_str());
-    } else {
-        log_send_failure("Telegram", rc);
-    }
-    return rc == 0;
+    FixedText<kTelegramIdCap + 8> sent_to;
+    sent_to.format("chat_id %s", settings->chat_id.c_str());
+    CurlRequest request{};
+    request.channel = "Telegram";
+    request.command = command.c_str();
+    request.config_option = "url";
+    request.config_value = address.c_str();
+    request.sent_to = sent_to.c_str();
+    request.timeout_seconds = send_timeout_of(*settings);
+    return send_with_curl(request);
 }
+
+namespace {
+
+// An empty address stands for the default; the token reaches curl in its
+// configuration file, where any byte passes.
+const char* api_problem(const char* value, plat::Interpreter) {
+    return value[0] != '\0' ? telegram_api_problem(value) : nullptr;
+}
+
+constexpr ChannelKey kTelegramKeys[] = {
+    {"token", KeyNeed::together, nullptr},
+    {"chat_id", KeyNeed::together, nullptr},
+    {"telegram_api", KeyNeed::optional, api_problem},
+};
+
+bool telegram_configured(const NotifySettings& s) { return s.telegram_enabled; }
+
+bool send_telegram_message(const NotifySettings& s, const ChannelMessage& m) {
+    return send_telegram(&s, m.short_text);
+}
+
+}  // namespace
+
+const NotifyChannel kTelegramChannel = {
+    "telegram", "Telegram", kTelegramKeys, std::size(kTelegramKeys), telegram_configured,
+    &ChannelMessage::short_text, send_telegram_message,
+};

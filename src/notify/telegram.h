@@ -4,20 +4,15 @@
 #include <cstddef>
 
 #include "config/notify_settings.h"
+#include "notify/channels.h"
 #include "notify/command_line.h"
+#include "notify/shell_command.h"
 #include "platform/command.h"
 #include "text/fixed_text.h"
 
 constexpr std::size_t kTelegramTextCap = 2048;     // encoded text
 constexpr std::size_t kTelegramIdCap = 512;        // encoded token, encoded chat id
 constexpr std::size_t kTelegramAddressCap = 4096;  // request address
-constexpr std::size_t kTelegramCommandCap = 4600;  // command line
-
-// Percent-encodes `source` into `out` (capacity bytes): letters, digits and
-// "-._~" stay, a blank becomes "+", every other byte "%XX". Stops before a
-// byte when capacity - 4 characters or more are written, so the result holds
-// at most capacity - 2 characters and never a cut escape.
-void url_encode(const char* source, char* out, std::size_t capacity);
 
 // The request address: the Bot API base (`telegram_api`, or
 // "https://api.telegram.org" when empty) + "/bot%s/sendMessage?chat_id=%s&text=%s"
@@ -36,3 +31,6 @@ SettingProblem build_telegram_command(const NotifySettings& settings, TextBuffer
 // Sends `text` to the configured chat, its progress as console notes and its
 // outcome in the log. Returns true when curl ended with exit code 0.
 bool send_telegram(const NotifySettings* settings, const char* text);
+
+// The Telegram row of the channel table.
+extern const NotifyChannel kTelegramChannel;

@@ -7,7 +7,7 @@
 
 #include "control/pid_file.h"
 #include "notify/email.h"
-#include "notify/send_files.h"
+#include "notify/curl_send.h"
 #include "platform/files.h"
 #include "platform/locks.h"
 #include "platform/process.h"

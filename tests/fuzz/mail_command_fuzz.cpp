@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (recipients.empty()) return 0;
 
     for (plat::Interpreter kind : {plat::Interpreter::posix_sh, plat::Interpreter::cmd}) {
-        FixedText<kMailCommandCap> command;
+        FixedText<kCommandLineCap> command;
         const SettingProblem problem = build_mail_command_for(s, recipients.c_str(), command.out(), kind);
         if (problem.found()) {
             if (!command.empty()) std::abort();
@@ -173,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::string line = command.c_str();
         Args args;
-        const bool whole = line.size() < kMailCommandCap - 1;
+        const bool whole = line.size() < kCommandLineCap - 1;
         const bool ok = kind == plat::Interpreter::posix_sh ? decode_sh(line, &args) : decode_cmd(line, &args);
         if (!whole) continue;  // a cut command is not checked against the values
         if (!ok) std::abort();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "notify/telegram.h"
+#include "text/text_cursor.h"
 
 namespace {
 int hex(char c) {
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = source.c_str();  // a C text ends at its first NUL
 
     std::vector<char> out(capacity, '\x7f');
-    url_encode(text.c_str(), out.data(), capacity);
+    url_encode(text.c_str(), TextBuffer{out.data(), capacity});
     const std::size_t length = strnlen(out.data(), capacity);
     if (length == capacity || length > capacity - 2) std::abort();
 

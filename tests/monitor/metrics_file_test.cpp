@@ -22,7 +22,7 @@ MetricsFigures test_figures() {
     f.monitors[1] = {true, {100, 1}, {0, 1}};
     f.monitors[2] = {true, {101, 3}, {2, 0}};
     f.monitors[3] = {true, {0, 1000}, {0, 0}};
-    f.notices.email = {1, 1, 1796720000};
+    f.notices.channels[0] = {1, 1, 1796720000};  // e-mail, the first channel
     f.start_time = 1796719990;
     f.cycle_time = 1796720005;
     return f;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "notify/channels.h"
 #include "notify/shell_command.h"
 #include "support/test_support.h"
 
@@ -191,53 +192,40 @@ TEST(RecipientSplit, AddressesInListOrderWithoutBlanks) {
     }
 }
 
-TEST(UnsafeSetting, NamesTheFirstValueThatCannotBePassed) {
-    NotifySettings s{};
-    s.server.assign("smtp://mail.example.com:587");
-    s.email.assign("alerts@example.com");
-    s.from.assign("alerts@example.com");
-    s.password.assign("p%a\"$s`s\\\t");
-    s.to.assign("ops@example.com, oncall@example.com");
-    s.telegram_api.assign("http://127.0.0.1:8080");
-    EXPECT_FALSE(unsafe_setting(s, Interpreter::posix_sh).found());
-    EXPECT_FALSE(unsafe_setting(s, Interpreter::cmd).found());
-
+TEST(SettingValue, EachChannelKeyRefusesWhatCannotBePassed) {
     struct Row {
-        void (*spoil)(NotifySettings&);
-        Interpreter kind;
         const char* key;
+        const char* value;
+        Interpreter kind;
+        bool refused;
     } const rows[] = {
-        {[](NotifySettings& x) { x.server.assign("smtp://h;touch PWNED"); }, Interpreter::posix_sh, "server"},
-        {[](NotifySettings& x) { x.server.assign("file:///etc/passwd"); }, Interpreter::cmd, "server"},
-        {[](NotifySettings& x) { x.from.assign("a\"b"); }, Interpreter::cmd, "from"},
-        {[](NotifySettings& x) { x.smtptls.assign("never"); }, Interpreter::posix_sh, "smtptls"},
-        {[](NotifySettings& x) { x.to.assign("a@x, b\"@y"); }, Interpreter::cmd, "to"},
-        {[](NotifySettings& x) { x.iamalive.assign("a@x\x01"); }, Interpreter::cmd, "iamalive"},
-        {[](NotifySettings& x) { x.telegram_api.assign("-o/tmp/x"); }, Interpreter::posix_sh, "telegram_api"},
-        {[](NotifySettings& x) { x.telegram_api.assign("file:///etc/passwd"); }, Interpreter::cmd, "telegram_api"},
+        {"server", "smtp://mail.example.com:587", Interpreter::cmd, false},
+        {"server", "", Interpreter::cmd, false},
+        {"server", "smtp://h;touch PWNED", Interpreter::posix_sh, true},
+        {"server", "file:///etc/passwd", Interpreter::cmd, true},
+        {"from", "alerts@example.com", Interpreter::cmd, false},
+        {"from", "a\"b", Interpreter::cmd, true},
+        {"smtptls", "never", Interpreter::posix_sh, true},
+        {"to", "ops@example.com, oncall@example.com", Interpreter::cmd, false},
+        {"to", "a@x, b\"@y", Interpreter::cmd, true},
+        // tabs and line ends around an address are dropped, so they do no harm
+        {"to", "\ta@x\t,\r\nb@y", Interpreter::cmd, false},
+        {"iamalive", "a@x\x01", Interpreter::cmd, true},
+        {"telegram_api", "http://127.0.0.1:8080", Interpreter::cmd, false},
+        {"telegram_api", "HTTPS://api.example", Interpreter::cmd, false},  // the scheme ignores case
+        {"telegram_api", "", Interpreter::cmd, false},
+        {"telegram_api", "-o/tmp/x", Interpreter::posix_sh, true},
+        {"telegram_api", "file:///etc/passwd", Interpreter::cmd, true},
+        // the login, the password and the Bot API address go to curl's
+        // configuration file, where any byte passes
+        {"email", "a\"b\nc", Interpreter::cmd, false},
+        {"password", "p%a\"$s`s\\\t", Interpreter::cmd, false},
+        {"telegram_api", "https://h/\"x\t", Interpreter::cmd, false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.key);
-        NotifySettings spoilt = s;
-        row.spoil(spoilt);
-        const SettingProblem problem = unsafe_setting(spoilt, row.kind);
-        ASSERT_TRUE(problem.found());
-        EXPECT_STREQ(problem.key, row.key);
-        EXPECT_NE(problem.reason, nullptr);
+        SCOPED_TRACE(std::string(row.key) + " : " + row.value);
+        EXPECT_EQ(setting_value_problem(row.key, row.value, row.kind) != nullptr, row.refused);
     }
-    // the login and the Bot API address go to curl's configuration file,
-    // where any byte passes
-    NotifySettings login = s;
-    login.email.assign("a\"b\nc");
-    login.telegram_api.assign("https://h/\"x\t");
-    EXPECT_FALSE(unsafe_setting(login, Interpreter::cmd).found());
-    // tabs and line ends around an address are dropped, so they do no harm
-    NotifySettings padded = s;
-    padded.to.assign("\ta@x\t,\r\nb@y");
-    EXPECT_FALSE(unsafe_setting(padded, Interpreter::cmd).found());
-    // the scheme test ignores case
-    padded.telegram_api.assign("HTTPS://api.example");
-    EXPECT_FALSE(unsafe_setting(padded, Interpreter::cmd).found());
 }
 
 TEST(SendTimeout, PositiveValueOrTheDefault) {

@@ -29,7 +29,7 @@ NotifySettings mail_settings() {
 }
 
 std::string mail_command(const NotifySettings& s, const char* recipients, Interpreter kind) {
-    std::string buf(kMailCommandCap, '\0');
+    std::string buf(kCommandLineCap, '\0');
     const SettingProblem problem =
         build_mail_command_for(s, recipients, TextBuffer{buf.data(), buf.size()}, kind);
     EXPECT_FALSE(problem.found()) << problem.key;
@@ -74,17 +74,17 @@ TEST(MailCommand, HeadAndOneRecipientOptionPerAddress) {
 
 TEST(MailCommand, RefusedWithoutSettingsOrRecipients) {
     const NotifySettings s = mail_settings();
-    char buf[kMailCommandCap] = "stale";
-    build_mail_command(nullptr, "a@x", TextBuffer{buf, sizeof buf});
+    char buf[kCommandLineCap] = "stale";
+    // no settings: nothing is built and nothing is sent
+    EXPECT_FALSE(send_email(nullptr, "a@x", "subject", "body"));
+    const plat::Interpreter kind = plat::interpreter();
+    build_mail_command_for(s, nullptr, TextBuffer{buf, sizeof buf}, kind);
     EXPECT_STREQ(buf, "");
     text_copy(TextBuffer{buf, sizeof buf}, "stale");
-    build_mail_command(&s, nullptr, TextBuffer{buf, sizeof buf});
-    EXPECT_STREQ(buf, "");
-    text_copy(TextBuffer{buf, sizeof buf}, "stale");
-    build_mail_command(&s, "", TextBuffer{buf, sizeof buf});
+    build_mail_command_for(s, "", TextBuffer{buf, sizeof buf}, kind);
     EXPECT_STREQ(buf, "");
     // the platform's own kind
-    build_mail_command(&s, "a@x", TextBuffer{buf, sizeof buf});
+    build_mail_command_for(s, "a@x", TextBuffer{buf, sizeof buf}, kind);
     EXPECT_EQ(std::string(buf), std::string(kHead) + " --mail-rcpt \"a@x\"");
 }
 
@@ -153,7 +153,7 @@ TEST(MailCommand, UnsafeValuesLeaveTheCommandEmpty) {
         SCOPED_TRACE(row.key);
         NotifySettings s = mail_settings();
         row.spoil(s);
-        char buf[kMailCommandCap] = "stale";
+        char buf[kCommandLineCap] = "stale";
         const SettingProblem problem =
             build_mail_command_for(s, row.recipients, TextBuffer{buf, sizeof buf}, row.kind);
         ASSERT_TRUE(problem.found());
@@ -167,8 +167,8 @@ TEST(MailRecipients, EachPartIsCutWhereTheCommandIsFull) {
     const std::string option = " --mail-rcpt \"abc@x\"";  // 20 characters
     for (std::size_t room : {0u, 1u, 13u, 14u, 19u, 20u, 21u, 40u}) {
         SCOPED_TRACE(room);
-        std::string buf(kMailCommandCap, '\0');
-        const std::string filler(kMailCommandCap - 1 - room, 'f');
+        std::string buf(kCommandLineCap, '\0');
+        const std::string filler(kCommandLineCap - 1 - room, 'f');
         text_copy(TextBuffer{buf.data(), buf.size()}, filler.c_str());
         EXPECT_TRUE(append_mail_recipients(TextBuffer{buf.data(), buf.size()}, "abc@x, second@y",
                                            Interpreter::posix_sh));
@@ -351,7 +351,7 @@ TEST_F(SendEmail, WaitsForAnotherProcessHoldingTheMailLock) {
         close(ready[0]);
         close(release[1]);
         plat::FileLock lock{};
-        if (plat::file_lock_acquire(kMailLockFile, 5000, &lock) != plat::FileLockResult::held) _exit(2);
+        if (plat::file_lock_acquire(kSendLockFile, 5000, &lock) != plat::FileLockResult::held) _exit(2);
         char c = 'y';
         if (write(ready[1], &c, 1) != 1) _exit(3);
         (void)read(release[0], &c, 1);
@@ -366,7 +366,7 @@ TEST_F(SendEmail, WaitsForAnotherProcessHoldingTheMailLock) {
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     close(ready[0]);
-    setenv("FAKE_CURL_MARK", "released.mark", 1);
+    curl_->mark_when_exists("released.mark");
     close(release[1]);  // the child now holds on for a moment, then lets go
     const NotifySettings s = mail_settings();
     ConsoleCapture console;

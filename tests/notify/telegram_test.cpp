@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "notify/send_files.h"
+#include "notify/curl_send.h"
 #include "output/console.h"
 #include "output/event_log.h"
 #include "support/fake_curl.h"
 #include "support/test_support.h"
+#include "text/text_cursor.h"
 
 using plat::Interpreter;
 
@@ -18,7 +19,7 @@ namespace {
 
 std::string encoded(const std::string& source, std::size_t capacity) {
     std::string out(capacity, 'x');
-    url_encode(source.c_str(), out.data(), capacity);
+    url_encode(source.c_str(), TextBuffer{out.data(), capacity});
     return out.c_str();
 }
 
@@ -54,7 +55,7 @@ TEST(UrlEncode, UnreservedStayBlankIsPlusTheRestEscaped) {
         EXPECT_EQ(encoded(row.source, 64), row.expected);
     }
     char out[8] = "stale";
-    url_encode(nullptr, out, sizeof out);
+    url_encode(nullptr, TextBuffer{out, sizeof out});
     EXPECT_STREQ(out, "");
 }
 
@@ -100,7 +101,7 @@ TEST(TelegramAddress, BaseThenTokenChatAndTextEncoded) {
 
 TEST(TelegramCommand, OnlyTheConfigurationFileOnTheCommandLine) {
     NotifySettings s = bot_settings();
-    char out[kTelegramCommandCap];
+    char out[kCommandLineCap];
     ASSERT_FALSE(build_telegram_command(s, TextBuffer{out, sizeof out}, Interpreter::posix_sh,
                                         "/dev/null")
                      .found());
