@@ -85,8 +85,9 @@ int run_service_uninstall() {
 
 int run_as_service(const char* folder) {
     const int code = plat::service_run(folder, monitor_as_service);
-    if (code != 0 && plat::service_state(FixedText<8>().out()) == plat::ServiceState::unsupported) {
-        return say_linux_way();
-    }
-    return code;
+    if (code != plat::kNotUnderServiceManager) return code;
+    if (plat::service_state(FixedText<8>().out()) == plat::ServiceState::unsupported) return say_linux_way();
+    console_out("%s is for the service manager; start the service with \"sc start loadhawk\", or run "
+                "loadhawk.exe without a command in the folder\n", plat::kServiceSwitch);
+    return 1;
 }

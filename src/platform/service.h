@@ -35,8 +35,10 @@ enum class ServiceSetup { done, unsupported, not_elevated, exists, absent, faile
 // turns stop, shut-down and pre-shutdown into termination requests, and
 // reports stopped when the process ends (with 0, or with the
 // service-specific code kServiceStartFailed when `monitor` returns). A
-// start-up failure is said through `failed` (folder not usable, no
-// service manager) before that. Returns the process's exit code.
+// folder that cannot be used is said in the system's event log. Returns
+// the process's exit code, or kNotUnderServiceManager when the program was
+// not started by the service manager (always on Linux).
+constexpr int kNotUnderServiceManager = -1;
 int service_run(const char* folder, int (*monitor)());
 
 // Whether a termination request came from the service manager.

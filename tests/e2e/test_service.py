@@ -158,6 +158,14 @@ def test_a_failed_start_is_logged_and_stops_the_service_with_its_code(service, w
     assert not (workdir / "loadhawk.pid").exists()
 
 
+def test_the_service_switch_outside_the_service_manager_says_how_to_start(windows, workdir):
+    write_file(workdir, "loadhawk_setup.txt", MEM_LOW_SETUP)
+    r = windows.run("-service", windows_path(workdir), cwd=workdir)
+    assert (r.rc, r.out) == (1, "-service is for the service manager; start the service with "
+                                "\"sc start loadhawk\", or run loadhawk.exe without a command in the folder\n")
+    assert not (workdir / "loadhawk.pid").exists()
+
+
 def test_linux_points_to_the_systemd_unit(native, workdir):
     for command in (["-install"], ["-uninstall"], ["-service", str(workdir)]):
         r = native.run(*command, cwd=workdir)

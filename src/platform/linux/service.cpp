@@ -6,7 +6,7 @@ namespace plat {
 
 ServiceSetup service_install(TextBuffer) { return ServiceSetup::unsupported; }
 ServiceSetup service_uninstall(TextBuffer) { return ServiceSetup::unsupported; }
-int service_run(const char*, int (*)()) { return 1; }
+int service_run(const char*, int (*)()) { return kNotUnderServiceManager; }
 bool is_service_request(int) { return false; }
 ServiceState service_state(TextBuffer) { return ServiceState::unsupported; }
 bool service_stop() { return false; }

@@ -91,7 +91,9 @@ int service_run(const char* folder, int (*monitor)()) {
     g_folder = folder;
     g_monitor = monitor;
     SERVICE_TABLE_ENTRYW table[] = {{const_cast<LPWSTR>(L"loadhawk"), service_main}, {nullptr, nullptr}};
-    if (!StartServiceCtrlDispatcherW(table)) return 1;
+    if (!StartServiceCtrlDispatcherW(table)) {
+        return GetLastError() == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT ? kNotUnderServiceManager : 1;
+    }
     return g_exit_code;
 }
 
