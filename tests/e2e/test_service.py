@@ -148,14 +148,25 @@ def test_stop_in_the_folder_goes_through_the_service_manager(service, workdir):
     assert (status.rc, status.out) == (3, "loadhawk not running\n")
 
 
-def test_a_failed_start_is_logged_and_stops_the_service_with_its_code(service, workdir):
+@pytest.mark.parametrize("cause", ["no settings", "a monitor already running"])
+def test_a_failed_start_is_logged_and_stops_the_service_with_its_code(service, workdir, cause):
     assert service.run("-install", cwd=workdir).rc == 0
+    expected = ["Error: loadhawk_setup.txt not found"]
+    if cause == "a monitor already running":
+        write_file(workdir, "loadhawk_setup.txt", MEM_LOW_SETUP)
+        service.spawn("-s", cwd=workdir)
+        assert wait_for(lambda: (workdir / "loadhawk.pid").exists(), timeout=20)
+        (workdir / "loadhawk_log.txt").unlink()
+        expected = ["loadhawk already running"]
     wine("sc", "start", "loadhawk")
     assert wait_for(lambda: service_state() is not None and service_state()[0] == "STOPPED", timeout=20)
     # ERROR_SERVICE_SPECIFIC_ERROR with the service's own code 1
     assert service_state() == ("STOPPED", 1066, 1)
-    assert log_messages(workdir) == ["Error: loadhawk_setup.txt not found", "loadhawk service not started"]
-    assert not (workdir / "loadhawk.pid").exists()
+    assert wait_for(lambda: "loadhawk service not started" in log_messages(workdir), timeout=5)
+    assert [m for m in log_messages(workdir) if not m.startswith("MEMORY")][:2] == \
+        expected + ["loadhawk service not started"]
+    # the running monitor keeps its pid file; the failed service made none
+    assert (workdir / "loadhawk.pid").exists() == (cause == "a monitor already running")
 
 
 def test_the_service_switch_outside_the_service_manager_says_how_to_start(windows, workdir):
