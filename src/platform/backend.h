@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/process_walk.h"
+#include "platform/system_event.h"
 
 namespace plat {
 
@@ -43,5 +44,10 @@ void termination_record(int request);
 void termination_checkpoint();
 // Keeps the action that termination_checkpoint runs.
 void termination_set_action(void (*action)(int));
+
+// ---------------------------------------------------------------- system events
+
+// Hands one recorded event to the system's log.
+void event_write(const EventRecord& event);
 
 }  // namespace plat

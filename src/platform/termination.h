@@ -14,6 +14,10 @@ namespace plat {
 using StopAction = void (*)(int request);
 void handle_termination_requests(StopAction stop);
 
+// From now on the console's log-off event is no termination request (a
+// service keeps running when a user logs off). Windows only; a no-op on POSIX.
+void ignore_logoff();
+
 // The pending termination request (a signal number or a console event), or
 // -1 when there is none.
 int termination_request();

@@ -17,6 +17,7 @@ CRITICAL_SECTION g_job_guard;
 HANDLE g_job = nullptr;
 HANDLE g_wake = nullptr;  // manual reset: set once a request came
 bool g_ready = false;
+bool g_ignore_logoff = false;
 
 // How long the handler holds the system's hand (which ends the process
 // when the handler returns from a close event) while the program's thread
@@ -24,6 +25,8 @@ bool g_ready = false;
 constexpr DWORD kHandlerGraceMs = 4000;
 
 BOOL WINAPI on_console_event(DWORD event) {
+    // a service outlives the sessions of the users who log off
+    if (event == CTRL_LOGOFF_EVENT && g_ignore_logoff) return FALSE;
     termination_record(static_cast<int>(event));
     EnterCriticalSection(&g_job_guard);
     if (g_job != nullptr) TerminateJobObject(g_job, 128);
@@ -46,6 +49,17 @@ void handle_termination_requests(StopAction stop) {
         if (!g_ready) return;
     }
     SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+void ignore_logoff() { g_ignore_logoff = true; }
+
+void termination_raise(int request) {
+    termination_record(request);
+    if (!g_ready) return;
+    EnterCriticalSection(&g_job_guard);
+    if (g_job != nullptr) TerminateJobObject(g_job, 128);
+    LeaveCriticalSection(&g_job_guard);
+    SetEvent(g_wake);
 }
 
 void termination_track_job(HANDLE job) {
