@@ -13,7 +13,15 @@ constexpr std::size_t kCmdTextLimit = 8191;
 // Appends to `line` the interpreter's command line for `command`:
 // "<interpreter_path>" /D /V:OFF /S /C "<command>", the command's program
 // named by its full path when an absolute PATH folder holds it. A command
-// longer than cmd.exe reads loses its tail. False when it does not fit.
-[[nodiscard]] bool build_command_line(const wchar_t* interpreter_path, const wchar_t* command, WideLine* line);
+// longer than cmd.exe reads loses its tail.
+enum class CommandLineResult {
+    built,
+    too_long,   // does not fit
+    not_found,  // a program name that no absolute PATH folder holds and that
+                // is no command of cmd.exe's own: cmd.exe would look for it
+                // in relative PATH folders (the working directory's)
+};
+[[nodiscard]] CommandLineResult build_command_line(const wchar_t* interpreter_path, const wchar_t* command,
+                                                   WideLine* line);
 
 }  // namespace plat
