@@ -32,6 +32,10 @@ const char* null_device();
 // the exit code cannot be read.
 int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
 
+// Whether an absolute folder on PATH holds the program `name` (Windows:
+// `name` with an extension of PATHEXT), as the command runner finds it.
+[[nodiscard]] bool program_on_path(const char* name);
+
 // The result of a command that ran out of time.
 constexpr int kCommandOverrun = 124;
 

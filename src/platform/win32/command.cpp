@@ -79,6 +79,14 @@ DWORD wait_limit_ms(std::uint32_t timeout_seconds) {
 
 }  // namespace
 
+bool program_on_path(const char* name) {
+    wchar_t wide_name[kWidePathCap];
+    if (name == nullptr || !ansi_to_wide(name, wide_name, kWidePathCap)) return false;
+    wchar_t buffer[kWidePathCap];
+    WideLine found(buffer, kWidePathCap);
+    return find_on_path(wide_name, wcslen(wide_name), &found);
+}
+
 int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
     if (command == nullptr || command[0] == '\0') return -1;
     // the command's bytes in the ANSI code page, as CreateProcessA would take them

@@ -59,6 +59,8 @@ bool names_file(const WideLine& found) {
     return found.ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+}  // namespace
+
 // The full path of the program `word` in the first absolute PATH folder
 // that holds it, as cmd.exe finds it: the word as it is when it names an
 // extension, else with each extension of PATHEXT in turn. Relative PATH
@@ -107,8 +109,6 @@ bool find_on_path(const wchar_t* word, std::size_t word_length, WideLine* found)
     }
     return false;
 }
-
-}  // namespace
 
 // The interpreter's command line: "<system>\cmd.exe" /D /V:OFF /S /C "<command>",
 // the command's program named by its full path when PATH holds it. cmd.exe

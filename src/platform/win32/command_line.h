@@ -10,6 +10,11 @@ namespace plat {
 // What cmd.exe reads after /C, at most.
 constexpr std::size_t kCmdTextLimit = 8191;
 
+// Writes to `found` the full path of the program `word` in the first
+// absolute PATH folder that holds it, as cmd.exe finds it (with an extension
+// of PATHEXT unless the word names one); false when none does.
+[[nodiscard]] bool find_on_path(const wchar_t* word, std::size_t word_length, WideLine* found);
+
 // Appends to `line` the interpreter's command line for `command`:
 // "<interpreter_path>" /D /V:OFF /S /C "<command>", the command's program
 // named by its full path when an absolute PATH folder holds it. A command
