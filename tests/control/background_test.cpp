@@ -1,6 +1,9 @@
 #include "control/background.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 
 #include <string>
@@ -119,6 +122,30 @@ bool terminate_stand_in(std::uint32_t) {
 }
 void pause_stand_in(std::uint32_t) { ++g_pauses; }
 
+// Another process holds the mail lock for `ms` (a send ending); its pid.
+pid_t hold_mail_lock(int ms) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        plat::FileLock lock{-1};
+        const char held = plat::file_lock_acquire(kMailLockFile, 0, &lock) == plat::FileLockResult::held;
+        (void)!write(ready[1], &held, 1);
+        usleep(static_cast<useconds_t>(ms) * 1000);
+        _exit(0);
+    }
+    close(ready[1]);
+    char held = 0;
+    const bool told = child > 0 && read(ready[0], &held, 1) == 1 && held != 0;
+    close(ready[0]);
+    if (child > 0 && !told) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+    return child;
+}
+
 }  // namespace
 
 // What "-status", "-stop" and "-start" make of a pid, as the system shows
@@ -204,15 +231,17 @@ TEST_F(Background, StopWaitsUntilTheMonitorIsGone) {
         const char* why;
         bool terminate_works;
         int pauses_to_end;
+        int mail_lock_ms;  // the stopped send's lock, still held this long
         const char* out;
         int rc;
         bool stopped;
     };
     const Row rows[] = {
-        {"ends at once", true, 0, "loadhawk stopped\n", 0, true},
-        {"termination pending for a while", true, 20, "loadhawk stopped\n", 0, true},
-        {"termination refused", false, 0, "Unable to stop loadhawk pid 4242\n", 1, false},
-        {"termination never completes", true, -1, "Unable to stop loadhawk pid 4242\n", 1, false},
+        {"ends at once", true, 0, 0, "loadhawk stopped\n", 0, true},
+        {"termination pending for a while", true, 20, 0, "loadhawk stopped\n", 0, true},
+        {"the mail lock held a moment longer", true, 0, 300, "loadhawk stopped\n", 0, true},
+        {"termination refused", false, 0, 0, "Unable to stop loadhawk pid 4242\n", 1, false},
+        {"termination never completes", true, -1, 0, "Unable to stop loadhawk pid 4242\n", 1, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
@@ -222,8 +251,14 @@ TEST_F(Background, StopWaitsUntilTheMonitorIsGone) {
         g_pauses = 0;
         write_file(kPidFileName, "4242\n");
         write_file(kCurlConfigFile, "user = \"a:b\"\n");
+        const pid_t holder = row.mail_lock_ms > 0 ? hold_mail_lock(row.mail_lock_ms) : 0;
+        ASSERT_GE(holder, 0);
         ConsoleCapture console;
         EXPECT_EQ(run_background_stop(probe), row.rc);
+        if (holder > 0) {
+            kill(holder, SIGKILL);
+            waitpid(holder, nullptr, 0);
+        }
         EXPECT_EQ(console.out(), row.out);
         EXPECT_EQ(file_exists(kPidFileName), !row.stopped);
         EXPECT_EQ(file_exists(kCurlConfigFile), !row.stopped);
