@@ -91,7 +91,7 @@ bool move_with_retries(const ReplaceSteps& steps, const char* source, const char
 
 void replace_backup_path(const char* target, TextBuffer out) {
     text_copy(out, target == nullptr ? "" : target);
-    text_append(out, ".old");
+    text_append(out, ".rewrite-backup");
 }
 
 ReplaceResult replace_with_steps(const ReplaceSteps& steps, const char* source, const char* target) {

@@ -25,7 +25,8 @@ struct ReplaceSteps {
     void (*pause)(std::uint32_t ms);
 };
 
-// The name beside `target` where the one-step replace leaves the old file.
+// The name beside `target` where the one-step replace leaves the old file
+// ("<target>.rewrite-backup": a name of its own, never a user's ".old").
 void replace_backup_path(const char* target, TextBuffer out);
 
 // Replaces `target` by `source` with `steps`. The complete copy is never

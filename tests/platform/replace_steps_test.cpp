@@ -101,7 +101,7 @@ TEST_F(ReplaceSteps, TheSettingsSurviveEveryFailure) {
         write_file("settings.txt", "old");
         write_file("copy.tmp", "new");
         // what an interrupted replace left: never kept, never in the way
-        write_file("settings.txt.old", "older");
+        write_file("settings.txt.rewrite-backup", "older");
         g_move_failures = row.move_failures;
         g_descriptor_size = row.descriptor_size;
         g_security_copy.clear();
@@ -113,7 +113,7 @@ TEST_F(ReplaceSteps, TheSettingsSurviveEveryFailure) {
         if (row.source_left) {
             EXPECT_EQ(read_file("copy.tmp"), "new");
         }
-        EXPECT_FALSE(file_exists("settings.txt.old"));
+        EXPECT_FALSE(file_exists("settings.txt.rewrite-backup"));
         EXPECT_EQ(g_security_copy, row.security_copy);
         EXPECT_EQ(g_pauses > 0, row.move_failures != 0);
         (void)std::remove("settings.txt");
