@@ -14,13 +14,16 @@ namespace plat {
 using StopAction = void (*)(int request);
 void handle_termination_requests(StopAction stop);
 
-// From now on the console's log-off event is no termination request (a
-// service keeps running when a user logs off). Windows only; a no-op on POSIX.
-void ignore_logoff();
-
 // The pending termination request (a signal number or a console event), or
 // -1 when there is none.
 int termination_request();
+
+// Makes a log-off no termination request from now on (Windows'
+// CTRL_LOGOFF_EVENT, which does not say whose log-off it is): for a monitor
+// that outlives the session that started it, a detached copy or a service.
+// A copy without a console of its own does so from the start. POSIX has no
+// such event.
+void outlive_logoffs();
 
 // What the number of a request is: "signal" (POSIX), "console event" (Windows).
 const char* termination_request_kind();

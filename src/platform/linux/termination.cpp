@@ -50,6 +50,4 @@ StopSignalsBlocked::~StopSignalsBlocked() { (void)sigprocmask(SIG_SETMASK, &prev
 
 void termination_track_group(int group) { g_command_group = group; }
 
-void ignore_logoff() {}
-
 }  // namespace plat

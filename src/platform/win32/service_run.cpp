@@ -77,7 +77,7 @@ void WINAPI service_main(DWORD, LPWSTR*) {
         report(SERVICE_STOPPED, kServiceStartFailed);
         return;
     }
-    ignore_logoff();
+    outlive_logoffs();
     std::atexit(report_stopped_at_exit);
     report(SERVICE_RUNNING, 0);
     // returns only when the start failed

@@ -17,7 +17,6 @@ CRITICAL_SECTION g_job_guard;
 HANDLE g_job = nullptr;
 HANDLE g_wake = nullptr;  // manual reset: set once a request came
 bool g_ready = false;
-bool g_ignore_logoff = false;
 
 // How long the handler holds the system's hand (which ends the process
 // when the handler returns from a close event) while the program's thread
@@ -25,8 +24,9 @@ bool g_ignore_logoff = false;
 constexpr DWORD kHandlerGraceMs = 4000;
 
 BOOL WINAPI on_console_event(DWORD event) {
-    // a service outlives the sessions of the users who log off
-    if (event == CTRL_LOGOFF_EVENT && g_ignore_logoff) return FALSE;
+    // handled, and nothing done: the documented advice for a process that
+    // outlives the user who logs off (a service, a detached copy)
+    if (event == CTRL_LOGOFF_EVENT && logoffs_outlived()) return TRUE;
     termination_record(static_cast<int>(event));
     EnterCriticalSection(&g_job_guard);
     if (g_job != nullptr) TerminateJobObject(g_job, 128);
@@ -48,10 +48,12 @@ void handle_termination_requests(StopAction stop) {
         g_ready = g_wake != nullptr;
         if (!g_ready) return;
     }
+    // a detached copy has no console: a log-off it sees is another's, or
+    // that of the session that started it, which it outlives
+    if (GetConsoleWindow() == nullptr) outlive_logoffs();
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-void ignore_logoff() { g_ignore_logoff = true; }
 
 void termination_raise(int request) {
     termination_record(request);
