@@ -5,10 +5,12 @@ failure. Every test removes the service again (and ends a monitor that
 outlived a failed stop by its Windows pid)."""
 
 import hashlib
+import os
 import re
 import shutil
 import struct
 import subprocess
+import pathlib
 import time
 
 import pytest
@@ -21,6 +23,8 @@ SOURCE_KEY = r"HKLM\System\CurrentControlSet\Services\EventLog\Application\loadh
 # what `sc stop` may take: the manager's wait hint is 30 s; the cycle's
 # sleep wakes at once, so far less is enough
 STOP_BOUND = 10.0
+WINESERVER = "/usr/lib/wine/wineserver"
+ENVIRONMENT_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
 
 
 # the virtual account NT SERVICE\loadhawk: S-1-5-80 and the SHA-1 of the
@@ -60,6 +64,50 @@ def service_state():
     m = re.search(r"STATE\s+:\s+\d+\s+(\w+).*WIN32_EXIT_CODE\s+:\s+(\d+).*SERVICE_EXIT_CODE\s+:\s+(\d+)",
                   out, re.S)
     return (m.group(1), int(m.group(2)), int(m.group(3))) if rc == 0 and m else None
+
+
+@pytest.fixture(scope="module", autouse=True)
+def private_prefix(tmp_path_factory):
+    """A Wine prefix of this file's own, whose system PATH names the curl.exe
+    stand-in's folder by its full path (on Windows curl.exe lives in
+    System32), as its service manager hands that PATH to the services it
+    starts. Its wineserver is ended afterwards."""
+    base = tmp_path_factory.mktemp("service-prefix")
+    saved = {k: os.environ.get(k) for k in ("WINEPREFIX", "WINEPATH")}
+    os.environ["WINEPREFIX"] = str(base / "prefix")
+    os.environ.pop("WINEPATH", None)
+    exe = pathlib.Path(os.environ["LOADHAWK_WIN_EXE"]) if os.environ.get("LOADHAWK_WIN_EXE") else None
+    if exe is not None and (exe.parent / "curl.exe").exists():
+        (base / "bin").mkdir()
+        shutil.copy(exe.parent / "curl.exe", base / "bin" / "curl.exe")
+        os.environ["WINEPATH"] = windows_path(base / "bin")
+    try:
+        # the prefix's first start finishes its set-up in the background
+        # (and starts automatic services at its end): let it finish and the
+        # server end, then keep one server and its service manager up
+        # between commands, since a new one would start the service itself.
+        # Nothing here may hold a pipe of ours: the servers stay behind.
+        quiet = {"env": wine_environment(), "stdin": subprocess.DEVNULL,
+                 "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+        subprocess.run([WINE, "cmd.exe", "/c", "exit", "0"], timeout=120, **quiet)
+        if "WINEPATH" in os.environ:
+            # the system PATH, which the service manager hands its services
+            subprocess.run([WINE, "reg", "add", ENVIRONMENT_KEY, "/v", "PATH", "/t", "REG_EXPAND_SZ", "/d",
+                            "C:\\windows\\system32;C:\\windows;" + os.environ["WINEPATH"], "/f"],
+                           timeout=120, **quiet)
+        subprocess.run([WINESERVER, "-w"], timeout=120, **quiet)
+        subprocess.run([WINESERVER, "-p"], timeout=60, **quiet)
+        subprocess.run([WINE, "cmd.exe", "/c", "exit", "0"], timeout=120, **quiet)
+        yield
+    finally:
+        subprocess.run([WINESERVER, "-k"], env=wine_environment(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        for key, value in saved.items():
+            if value is None:
+                os.environ.pop(key, None)
+            else:
+                os.environ[key] = value
+        shutil.rmtree(base, ignore_errors=True)
 
 
 @pytest.fixture
@@ -108,14 +156,11 @@ def test_install_registers_the_service_for_the_folder_once(service, workdir):
 def test_service_runs_sends_and_stops_cleanly(service, workdir):
     write_file(workdir, "loadhawk_setup.txt", MEM_LOW_SETUP)
     write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
-    # services.exe's PATH is its own: the stand-in stands in the folder,
-    # where cmd.exe looks first
-    shutil.copy(service.path.parent / "curl.exe", workdir / "curl.exe")
     assert service.run("-install", cwd=workdir).rc == 0
     rc, _ = wine("sc", "start", "loadhawk")
     assert rc == 0
     assert wait_for(lambda: log_messages(workdir).count("Email sent to ops@example.com, oncall@example.com") >= 1,
-                    timeout=30), log_messages(workdir)
+                    timeout=30), "\n".join(log_messages(workdir))
     # cycles go on after the send
     assert wait_for(lambda: sum(m.startswith("MEMORY Usage <= 100% Still LOW") for m in log_messages(workdir)) >= 2,
                     timeout=30)
