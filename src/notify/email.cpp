@@ -157,12 +157,13 @@ const char* server_problem(const char* value, plat::Interpreter) {
 const char* tls_problem(const char* value, plat::Interpreter) { return smtptls_problem(value); }
 
 // The login and the password reach curl in its configuration file, where
-// any byte passes.
+// any byte passes; the login is an address all the same, and the sender
+// when `from` is left out.
 constexpr ChannelKey kEmailKeys[] = {
     {"server", KeyNeed::required, server_problem},
-    {"email", KeyNeed::required, nullptr},
+    {"email", KeyNeed::required, address_control_problem},
     {"password", KeyNeed::required, nullptr},
-    {"from", KeyNeed::optional, quoted_value_problem},
+    {"from", KeyNeed::optional, address_value_problem},
     {"to", KeyNeed::required, recipient_list_problem},
     {"iamalive", KeyNeed::optional, recipient_list_problem},
     {"smtptls", KeyNeed::optional, tls_problem},

@@ -59,8 +59,9 @@ TEST(UrlEncode, UnreservedStayBlankIsPlusTheRestEscaped) {
     EXPECT_STREQ(out, "");
 }
 
-TEST(UrlEncode, StopsBeforeAByteOnceCapacityMinusFourIsReached) {
+TEST(UrlEncode, StopsBeforeACharacterWhoseEscapesWouldPassCapacityMinusTwo) {
     const std::string e = "\xc3\xa9";  // two escapes, six characters
+    const std::string han = "\xe6\xbc\xa2";  // three escapes, nine characters
     struct Row {
         std::string source;
         std::size_t capacity;
@@ -68,10 +69,12 @@ TEST(UrlEncode, StopsBeforeAByteOnceCapacityMinusFourIsReached) {
     } const rows[] = {
         {std::string(2044, 'a'), 2048, std::string(2044, 'a')},
         {std::string(2045, 'a'), 2048, std::string(2044, 'a')},
-        {std::string(2043, 'a') + e, 2048, std::string(2043, 'a') + "%C3"},      // 2046
-        {std::string(2042, 'a') + e, 2048, std::string(2042, 'a') + "%C3"},      // 2045
-        {std::string(2041, 'a') + e, 2048, std::string(2041, 'a') + "%C3"},      // 2044
-        {std::string(2038, 'a') + e, 2048, std::string(2038, 'a') + "%C3%A9"},   // 2044, whole
+        {std::string(2043, 'a') + e, 2048, std::string(2043, 'a')},
+        {std::string(2041, 'a') + e, 2048, std::string(2041, 'a')},
+        {std::string(2040, 'a') + e, 2048, std::string(2040, 'a') + "%C3%A9"},   // 2046, whole
+        {std::string(2038, 'a') + han, 2048, std::string(2038, 'a')},
+        {std::string(2037, 'a') + han, 2048, std::string(2037, 'a') + "%E6%BC%A2"},
+        {std::string(2043, 'a') + "\xff\xff", 2048, std::string(2043, 'a') + "%FF"},  // no character: byte by byte
         {"abcdef", 8, "abcd"},
         {"a b", 5, "a"},
         {"abc", 4, ""},
