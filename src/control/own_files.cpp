@@ -22,13 +22,13 @@ constexpr const char* kMetricsSuffix = ".prom";
 
 const char* metrics_file_problem(const char* path) {
     if (path == nullptr || path[0] == '\0') return nullptr;
+    for (const char* own : kOwnFiles) {
+        if (plat::same_folder_entry(path, own)) return "is one of loadhawk's own files";
+    }
     const std::size_t length = std::strlen(path);
     const std::size_t suffix = std::strlen(kMetricsSuffix);
     if (length <= suffix || std::strcmp(path + length - suffix, kMetricsSuffix) != 0) {
         return "must end in .prom";
-    }
-    for (const char* own : kOwnFiles) {
-        if (plat::same_folder_entry(path, own)) return "is one of loadhawk's own files";
     }
     return nullptr;
 }

@@ -24,10 +24,10 @@ constexpr const char* kSmtpTlsReason = "must be \"try\" or left out";
 constexpr const char* kAddressReason =
     "holds a control character, which would start a line of its own in the message";
 
-bool has_control(const char* value) {
+bool has_control(const char* value, bool tab_passes) {
     for (const char* p = value; *p != '\0'; ++p) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c == 0x7F) return true;
+        if ((c < 0x20 && !(tab_passes && c == '\t')) || c == 0x7F) return true;
     }
     return false;
 }
@@ -50,7 +50,7 @@ const char* quoted_value_problem(const char* value, plat::Interpreter kind) {
 }
 
 const char* address_control_problem(const char* value, plat::Interpreter) {
-    return value != nullptr && has_control(value) ? kAddressReason : nullptr;
+    return value != nullptr && has_control(value, false) ? kAddressReason : nullptr;
 }
 
 const char* address_value_problem(const char* value, plat::Interpreter kind) {
@@ -61,7 +61,8 @@ const char* address_value_problem(const char* value, plat::Interpreter kind) {
 const char* recipient_list_problem(const char* recipients, plat::Interpreter kind) {
     if (recipients == nullptr) return nullptr;
     // the list stands whole in the To header: no control character anywhere
-    if (has_control(recipients)) return kAddressReason;
+    // but a tab, which is white space there too
+    if (has_control(recipients, true)) return kAddressReason;
     FixedText<kRecipientWorkCap> work;
     work.assign(recipients);
     char* cursor = work.buf;

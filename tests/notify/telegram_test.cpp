@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -203,16 +204,26 @@ TEST_F(SendTelegram, SwitchedOffOrEmptyTextTouchesNothing) {
     EXPECT_EQ(curl_->calls(), "");
 }
 
-TEST_F(SendTelegram, UnsafeBaseAddressFailsTheSendWithAReason) {
-    NotifySettings s = bot_settings();
-    s.telegram_api.assign("ftp://h");
-    ConsoleCapture console;
-    EXPECT_EQ(send_telegram(&s, "x"), 0);
-    EXPECT_EQ(console.out(),
-              "Sending Telegram alert ...\n"
-              "Telegram not sent: telegram_api must begin with http:// or https://\n");
-    EXPECT_EQ(log_messages(),
-              (std::vector<std::string>{"Send Telegram alert to chat_id -1001234567890",
-                                        "Telegram not sent: telegram_api must begin with http:// or https://"}));
-    EXPECT_EQ(curl_->calls(), "");
+TEST_F(SendTelegram, UnsafeOrCutValueFailsTheSendWithAReason) {
+    struct Row {
+        void (*spoil)(NotifySettings&);
+        const char* reason;
+    } const rows[] = {
+        {[](NotifySettings& x) { x.telegram_api.assign("ftp://h"); },
+         "telegram_api must begin with http:// or https://"},
+        {[](NotifySettings& x) { x.too_long = 1u << static_cast<unsigned>(NotifyKey::token); },
+         "token longer than 255 characters"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        (void)std::remove(kLogFileName);
+        NotifySettings s = bot_settings();
+        row.spoil(s);
+        ConsoleCapture console;
+        EXPECT_EQ(send_telegram(&s, "x"), 0);
+        EXPECT_EQ(console.out(), std::string("Sending Telegram alert ...\nTelegram not sent: ") + row.reason + "\n");
+        EXPECT_EQ(log_messages(), (std::vector<std::string>{"Send Telegram alert to chat_id -1001234567890",
+                                                            std::string("Telegram not sent: ") + row.reason}));
+        EXPECT_EQ(curl_->calls(), "");
+    }
 }
