@@ -11,6 +11,7 @@
 #include "platform/system.h"
 #include "platform/time.h"
 #include "platform/transient_files.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -128,7 +129,11 @@ bool send_email(const NotifySettings* settings, const char* recipients, const ch
         build_mail_command_for(*settings, recipients, command.out(), plat::interpreter());
 
     console_note("Sending email alert ...\n");
-    log_event("Send email to %s\n", recipients);
+    // a list refused for a control character is logged without it
+    FixedText<kRecipientWorkCap> shown;
+    shown.assign(recipients);
+    utf8_make_printable(shown.buf);
+    log_event("Send email to %s\n", shown.c_str());
     if (problem.found()) {
         report_not_sent("Email", problem.key, problem.reason);
         return false;

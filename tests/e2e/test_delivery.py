@@ -190,6 +190,21 @@ def test_self_test_through_a_relay_that_requires_starttls(native, workdir, start
     assert "Email not sent: curl rc=60 (server certificate not trusted)" in log_messages(workdir)
 
 
+@pytest.mark.parametrize("length", [128, 201, 300])
+def test_password_longer_than_its_field_stays_as_written_and_is_never_sent(program, workdir,
+                                                                           length):
+    write_file(workdir, "loadhawk_setup.txt", 'hostid : "h"\n')
+    write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:9",
+                                                          password="p" * length))
+    before = (workdir / "loadhawk_email.txt").read_bytes()
+    r = program.run("-test", cwd=workdir)
+    refusal = "Email not sent: password longer than 127 characters"
+    assert refusal + "\n" in r.out, r.out
+    assert "Email test FAILED\n" in r.out
+    assert refusal in log_messages(workdir)
+    assert (workdir / "loadhawk_email.txt").read_bytes() == before
+
+
 def test_self_test_without_settings_and_in_silent_mode(program, workdir):
     for args in (["-test"], ["-s", "-test"]):
         r = program.run(*args, cwd=workdir)

@@ -183,20 +183,27 @@ def test_hostile_values_reach_curl_unchanged(native_driver, workdir, fake_curl, 
     assert not (workdir / "PWNED").exists()
 
 
-@pytest.mark.parametrize("server", [
-    "smtp://h;touch PWNED",
-    "smtp://mail.example.com -T /etc/passwd",
-    "file:///tmp/overwritten",
-    "smtp://user@mail.example.com:587",
-    "smtp://mail.example.com:587/path",
-    "smtps://mail.example.com:70000",
+SERVER_REASON = "server must be smtp://host[:port] or smtps://host[:port] and nothing else"
+CONTROL_REASON = "holds a control character, which would start a line of its own in the message"
+
+
+@pytest.mark.parametrize("values, reason", [
+    (dict(server="smtp://h;touch PWNED"), SERVER_REASON),
+    (dict(server="smtp://mail.example.com -T /etc/passwd"), SERVER_REASON),
+    (dict(server="file:///tmp/overwritten"), SERVER_REASON),
+    (dict(server="smtp://user@mail.example.com:587"), SERVER_REASON),
+    (dict(server="smtp://mail.example.com:587/path"), SERVER_REASON),
+    (dict(server="smtps://mail.example.com:70000"), SERVER_REASON),
+    (dict(server="smtp://127.0.0.09:25"), SERVER_REASON),  # curl would look it up as a name
+    ({"from": "a@b.example\rBcc: x@evil.example"}, "from " + CONTROL_REASON),
+    (dict(email="a@b.example\r"), "email " + CONTROL_REASON),
+    (dict(recipients="ops@example.com,\rBcc: x@evil.example"), "recipient list " + CONTROL_REASON),
 ])
-def test_server_that_is_not_one_smtp_address_runs_nothing(native_driver, workdir, fake_curl,
-                                                          server):
-    values = mail_values(server)
+def test_value_that_cannot_be_sent_runs_nothing(native_driver, workdir, fake_curl, values, reason):
+    values = mail_values(values.pop("server", "smtp://mail.example.com:587"), **values)
     r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
                           env=fake_curl.env())
-    reason = "Email not sent: server must be smtp://host[:port] or smtps://host[:port] and nothing else"
+    reason = "Email not sent: " + reason
     assert (r.rc, r.out) == (1, f"Sending email alert ...\n{reason}\n")
     assert log_messages(workdir)[1:] == [reason]
     assert fake_curl.calls() == []
