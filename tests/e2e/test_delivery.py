@@ -272,13 +272,14 @@ memlownum : "1"
 def test_windows_monitor_mails_through_curl_on_path_with_utf8_names(windows, workdir, tmp_path,
                                                                     reaper):
     curl = curl_on_path(windows, workdir, tmp_path / "bin")
-    # a process named outside the ANSI code page that holds more memory than
-    # any of Wine's own, so it heads the memory list
+    # a process named outside the ANSI code page, with a C1 control (the
+    # one-character terminal control introducer) in its name, that holds
+    # more memory than any of Wine's own, so it heads the memory list
     holder_dir = tmp_path / "holder"
     holder_dir.mkdir()
-    shutil.copy(windows.path.parent / "curl.exe", holder_dir / "Gr\u00f6\u00dfe.exe")
+    shutil.copy(windows.path.parent / "curl.exe", holder_dir / "Gr\u00f6\u00dfe\u009b.exe")
     holder = reaper.track(subprocess.Popen(
-        [WINE, str(holder_dir / "Gr\u00f6\u00dfe.exe")], cwd=holder_dir, stdin=subprocess.DEVNULL,
+        [WINE, str(holder_dir / "Gr\u00f6\u00dfe\u009b.exe")], cwd=holder_dir, stdin=subprocess.DEVNULL,
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         env=wine_environment({"CURL_STANDIN_HOLD_MB": "300", "CURL_STANDIN_HANG": "120"})))
     assert wait_for(lambda: standin_calls(holder_dir), timeout=60), holder.poll()
@@ -291,7 +292,7 @@ def test_windows_monitor_mails_through_curl_on_path_with_utf8_names(windows, wor
     m.wait_for_log(r"MEMORY Usage <= 100% Still LOW")
     m.end()
 
-    name = "COMMAND: Gr\u00f6\u00dfe.exe\r\n".encode()  # UTF-8
+    name = "COMMAND: Gr\u00f6\u00dfe?.exe\r\n".encode()  # UTF-8, the control made printable
     [mail] = standin_calls(workdir)
     assert planted_programs_that_ran(workdir, curl) == []
     assert re.search(rb"\r\nTOP1- PID: \d+ %MEM: \d+\.\d " + re.escape(name), mail["file"]), mail["file"]
