@@ -106,6 +106,10 @@ inline constexpr MonitorKeyAlias kMonitorKeyAliases[] = {
 // The target of `key`; field none for a key the file does not use.
 MonitorKeyTarget monitor_key_target(const char* key);
 
+// "longer than <limit> characters" when the value of `key` does not fit its
+// field (hostid, metricsfile), else null.
+const char* monitor_value_length_problem(const char* key, const char* value);
+
 // Fills `settings` completely (defaults for whatever the file leaves out or
 // gets wrong) and prints the settings report as a console note. Returns
 // false when the file cannot be opened ("Error: %s not found" on standard

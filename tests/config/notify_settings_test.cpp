@@ -172,6 +172,22 @@ TEST_F(NotifySettingsFile, TokenTooLongToScrambleStaysPlainAndReadsBack) {
     }
 }
 
+TEST_F(NotifySettingsFile, PasswordLongerThanItsFieldStaysAsWrittenAndIsMarked) {
+    const NotifyKey key = NotifyKey::password;
+    const std::uint32_t bit = 1u << static_cast<unsigned>(key);
+    for (std::size_t length : {127u, 128u, 201u, 300u}) {
+        SCOPED_TRACE(length);
+        const std::string file = std::string(kEmailOnly) + "password : \"" + std::string(length, 'p') + "\"\n";
+        write_file(kNotifySettingsFile, file);
+        NotifySettings s;
+        load_quietly(&s);
+        EXPECT_EQ(s.too_long, length > 127 ? bit : 0u);
+        EXPECT_EQ(read_file(kNotifySettingsFile) == file, length > 127);
+        // the first key whose value was cut names the send's refusal
+        EXPECT_EQ(first_too_long(s, &key, 1), length > 127 ? key : NotifyKey::none);
+    }
+}
+
 TEST_F(NotifySettingsFile, RewriteKeepsPermissionsAndNulBytes) {
     const std::string file = std::string("note : \"a\0b\"\n", 13) + "password : \"pw\"\n" + "\xff\xfe\n";
     write_file(kNotifySettingsFile, file);

@@ -59,6 +59,15 @@ TEST_F(ConfigCheck, MonitorFileMessages) {
          "Missing key: memhighthreshold (or old mem_threshold / memthreshold)\nMissing key: memhighnum\n"},
         {good + "hostid : \"\"\ninterval : \"abc\"\n", 1, ""},
         {"  hostid : \"h\"  \r\n" + good, 1, ""},
+        // a value longer than its field; a metrics file that is one of ours
+        {good + "hostid : \"" + std::string(100, 'h') + "\"\n", 0, "Line 7: hostid longer than 99 characters\n"},
+        {good + "hostid : \"" + std::string(99, 'h') + "\"\n", 1, ""},
+        {good + "metricsfile : \"loadhawk_email.txt\"\n", 0,
+         "Line 7: metricsfile loadhawk_email.txt is one of loadhawk's own files\n"},
+        {good + "metricsfile : \"./loadhawk.pid\"\n", 0,
+         "Line 7: metricsfile ./loadhawk.pid is one of loadhawk's own files\n"},
+        {good + "metricsfile : \"metrics.txt\"\n", 0, "Line 7: metricsfile metrics.txt must end in .prom\n"},
+        {good + "metricsfile : \"loadhawk.prom\"\n", 1, ""},
         {std::string(1500, 'x') + "\n" + good, 0,
          "Line 1: invalid format, expected key : \"value\"\nLine 2: invalid format, expected key : \"value\"\n"},
     };
@@ -96,6 +105,17 @@ TEST_F(ConfigCheck, NotifyFileMessages) {
         // the password reaches curl in its configuration file: any bytes pass
         {good + "*server : \"a;b\"\npassword : \"p\t$(touch PWNED)w\"\nfrom : \"`id`\"\n", 1, ""},
         {good + "telegram_api : \"\"\n", 1, ""},
+        // a value longer than its field, a secret counted in plain
+        {good + "password : \"" + std::string(201, 'p') + "\"\n", 0, "Line 5: password longer than 127 characters\n"},
+        {good + "password : \"encry(" + std::string(256, '0') + ")\"\n", 0,
+         "Line 5: password longer than 127 characters\n"},
+        {good + "password : \"encry(" + std::string(254, '0') + ")\"\n", 1, ""},
+        {good + "to : \"" + std::string(800, 't') + "\"\n", 0, "Line 5: to longer than 799 characters\n"},
+        // a control character in an address, on every platform
+        {good + "from : \"a@b.example\rBcc: x@evil.example\"\n", 0,
+         "Line 5: from holds a control character, which would start a line of its own in the message\n"},
+        {good + "iamalive : \"a@b,\rc@d\"\n", 0,
+         "Line 5: iamalive holds a control character, which would start a line of its own in the message\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);

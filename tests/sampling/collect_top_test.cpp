@@ -260,3 +260,25 @@ TEST_F(CollectTopRefused, ListsHoldWhatCouldBeReadAndTheLogCountsTheRestOncePerC
     g_listed[4].refused = false;
     g_listed.clear();
 }
+
+TEST(CollectTopNames, EnterTheListAsPrintableUtf8) {
+    struct Row {
+        const char* name;
+        const char* listed;
+    } const rows[] = {
+        {"Gr\xc3\xb6\xc3\x9f" "e.exe", "Gr\xc3\xb6\xc3\x9f" "e.exe"},
+        {"\xff\xfe" "evil", "??evil"},
+        {"csi\xc2\x9b" "2J", "csi?2J"},                    // C1 control, one character
+        {"cr\r\x1b[2J\t\x7f", "cr??[2J??"},
+        {"\xd0\x9a\xd0\xbe\xd0\xbc\xd0\xbf\xd0\xbb\xd0\xb5\xd0", "\xd0\x9a\xd0\xbe\xd0\xbc\xd0\xbf\xd0\xbb\xd0\xb5?"},  // cut at 15 bytes
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.listed);
+        g_listed = {{100, row.name, 1 << 20, 10000000ull, false}};
+        TopList list{};
+        (void)collect_memory_top(8000, &list, kStandIn);
+        EXPECT_STREQ(list.rows[0].name.c_str(), row.listed);
+        (void)collect_cpu_time_top(&list, kStandIn);
+        EXPECT_STREQ(list.rows[0].name.c_str(), row.listed);
+    }
+}
