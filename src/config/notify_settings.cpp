@@ -10,8 +10,9 @@
 
 namespace {
 
-// A token whose scrambled form ("encry(" + 2n digits + ")") would be cut at
-// 511 characters cannot read back; such a token stays plain on its line.
+// A secret (token, webhook address) whose scrambled form ("encry(" + 2n
+// digits + ")") would be cut at 511 characters cannot read back; such a
+// secret stays plain on its line.
 constexpr std::size_t kMaxScrambledSecret = 252;
 
 template <std::size_t N>
@@ -60,6 +61,12 @@ void apply_line(NotifySettings* s, const char* key, const char* value) {
         case NotifyKey::smtptls:
             s->smtptls.assign(value);
             return;
+        case NotifyKey::webhook:
+            store_secret(value, &s->webhook);
+            return;
+        case NotifyKey::webhookformat:
+            s->webhookformat.assign(value);
+            return;
     }
 }
 
@@ -93,17 +100,23 @@ bool load_notify_settings(NotifySettings* settings) {
     if (s.from.empty()) s.from.assign(s.email.c_str());
     if (s.telegram_api.empty()) s.telegram_api.assign(kDefaultTelegramApi);
     if (s.sendtimeout <= 0) s.sendtimeout = kDefaultSendTimeout;
+    if (s.webhookformat.empty()) s.webhookformat.assign(kDefaultWebhookFormat);
 
     // on every load, so that a secret typed in plain is scrambled at once
     if (!s.password.empty()) (void)rewrite_secret_line("password", s.password.c_str());
     if (!s.token.empty() && s.token.length() <= kMaxScrambledSecret) {
         (void)rewrite_secret_line("token", s.token.c_str());
     }
+    if (!s.webhook.empty() && s.webhook.length() <= kMaxScrambledSecret) {
+        (void)rewrite_secret_line("webhook", s.webhook.c_str());
+    }
 
     s.email_enabled = !s.server.empty() && !s.email.empty() && !s.password.empty() && !s.to.empty();
     if (s.token.empty() || s.chat_id.empty()) s.telegram_enabled = false;
+    s.webhook_enabled = !s.webhook.empty();
 
     console_note("Email enabled: %s\n", yes_no(s.email_enabled));
     console_note("Telegram enabled: %s\n", yes_no(s.telegram_enabled));
-    return s.email_enabled || s.telegram_enabled;
+    console_note("Webhook enabled: %s\n", yes_no(s.webhook_enabled));
+    return s.email_enabled || s.telegram_enabled || s.webhook_enabled;
 }

@@ -1,6 +1,7 @@
 // The notification settings file "loadhawk_email.txt": SMTP server and
-// account, recipients, Telegram bot, and the scrambled form in which the
-// password and the token are written back into the file.
+// account, recipients, Telegram bot, chat or incident webhook, and the
+// scrambled form in which the password, the token and the webhook address
+// are written back into the file.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,9 @@ constexpr std::size_t kRecipientListCap = 800;  // to, iamalive
 constexpr std::size_t kPasswordCap = 128;
 constexpr std::size_t kTelegramKeyCap = 256;     // token, chat_id
 constexpr std::size_t kSmtpTlsCap = 16;
+constexpr std::size_t kWebhookUrlCap = 1024;
+constexpr std::size_t kWebhookFormatCap = 16;
+constexpr const char* kDefaultWebhookFormat = "slack";
 
 struct NotifySettings {
     bool email_enabled;      // server, email, password and to all set
@@ -37,6 +41,9 @@ struct NotifySettings {
     FixedText<kAccountTextCap> telegram_api;  // Bot API base address, "https://api.telegram.org" unless set
     std::int32_t sendtimeout;     // seconds a notification command may run, 120 unless set
     FixedText<kSmtpTlsCap> smtptls;  // "try": no TLS required for a password leaving the machine
+    bool webhook_enabled;  // webhook set
+    FixedText<kWebhookUrlCap> webhook;  // the receiver's address, a secret; always plain in memory
+    FixedText<kWebhookFormatCap> webhookformat;  // the body's form, "slack" unless set
 };
 static_assert(std::is_trivially_copyable_v<NotifySettings>);
 
@@ -44,9 +51,9 @@ static_assert(std::is_trivially_copyable_v<NotifySettings>);
 // "-check" alike.
 enum class NotifyKey {
     none, server, email, password, from, to, iamalive, token, chat_id, telegram_api, sendtimeout,
-    smtptls,
+    smtptls, webhook, webhookformat,
 };
-constexpr std::size_t kNotifyKeyCount = 12;  // none included
+constexpr std::size_t kNotifyKeyCount = 14;  // none included
 struct NotifyKeyName {
     const char* key;
     NotifyKey id;
@@ -57,15 +64,16 @@ inline constexpr NotifyKeyName kNotifyKeyNames[] = {
     {"to", NotifyKey::to},           {"iamalive", NotifyKey::iamalive},
     {"token", NotifyKey::token},     {"chat_id", NotifyKey::chat_id},
     {"telegram_api", NotifyKey::telegram_api}, {"sendtimeout", NotifyKey::sendtimeout},
-    {"smtptls", NotifyKey::smtptls},
+    {"smtptls", NotifyKey::smtptls}, {"webhook", NotifyKey::webhook},
+    {"webhookformat", NotifyKey::webhookformat},
 };
 
 // The key `key` names; none for one the file does not use.
 NotifyKey notify_key_of(const char* key);
 
-// Fills `settings` (cleared first), rewrites a non-empty password and token
-// in scrambled form and prints which channels are enabled as console notes.
-// Returns true when e-mail or Telegram is usable.
+// Fills `settings` (cleared first), rewrites a non-empty password, token
+// and webhook address in scrambled form and prints which channels are
+// enabled as console notes. Returns true when any channel is usable.
 bool load_notify_settings(NotifySettings* settings);
 
 // Capacity of a scrambled form: "encry(" + up to 510 hex digits + ")".

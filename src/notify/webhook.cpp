@@ -1,0 +1,250 @@
+#include "notify/webhook.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "notify/command_line.h"
+#include "notify/curl_send.h"
+#include "notify/shell_command.h"
+#include "output/console.h"
+#include "output/event_log.h"
+#include "platform/command.h"
+#include "platform/time.h"
+#include "platform/transient_files.h"
+
+namespace {
+
+constexpr const char* kFormatReason = "must be one of slack, discord, teams, ntfy, json";
+constexpr const char* kCharacterReason =
+    "must not hold a blank, a quote or a character beyond ASCII (percent-encode it)";
+constexpr const char* kFormReason = "must be https:// and a host, an optional :port and a path";
+constexpr const char* kPlainReason =
+    "must be https:// for a host that is not this machine (http:// only to localhost)";
+
+struct FormatName {
+    const char* name;
+    WebhookFormat format;
+};
+constexpr FormatName kFormatNames[] = {
+    {"slack", WebhookFormat::slack}, {"discord", WebhookFormat::discord},
+    {"teams", WebhookFormat::teams}, {"ntfy", WebhookFormat::ntfy},
+    {"json", WebhookFormat::json},
+};
+
+bool starts_with_ignoring_case(const char* text, const char* prefix) {
+    for (; *prefix != '\0'; ++text, ++prefix) {
+        char c = *text;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != *prefix) return false;
+    }
+    return true;
+}
+
+bool same_ignoring_case(const char* a, std::size_t length, const char* b) {
+    return std::strlen(b) == length && starts_with_ignoring_case(a, b) ;
+}
+
+bool host_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '.' || c == '-' || c == '_';
+}
+
+// The parts of an address: its host and whether it is plain http.
+struct UrlParts {
+    const char* reason;  // null when the address is valid
+    bool plain;
+    const char* host;
+    std::size_t host_length;
+};
+
+UrlParts split_url(const char* url) {
+    UrlParts parts{kFormReason, false, nullptr, 0};
+    if (url == nullptr) return parts;
+    for (const char* p = url; *p != '\0'; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c <= 0x20 || c >= 0x7F || c == '"') return {kCharacterReason, false, nullptr, 0};
+    }
+    const char* rest = nullptr;
+    if (starts_with_ignoring_case(url, "https://")) {
+        rest = url + 8;
+    } else if (starts_with_ignoring_case(url, "http://")) {
+        rest = url + 7;
+        parts.plain = true;
+    } else {
+        return parts;
+    }
+    const std::size_t authority = std::strcspn(rest, "/?#");
+    // the host follows the last "@" of the authority (a user and password before it)
+    const char* host = rest;
+    for (std::size_t i = 0; i < authority; ++i) {
+        if (rest[i] == '@') host = rest + i + 1;
+    }
+    const char* end = rest + authority;
+    const char* h = host;
+    if (*h == '[') {
+        while (h < end && *h != ']') ++h;
+        if (h == end || h == host + 1) return parts;
+        ++h;
+    } else {
+        while (h < end && host_char(*h)) ++h;
+        if (h == host) return parts;
+    }
+    if (h < end) {
+        if (*h != ':' || h + 1 == end || end - (h + 1) > 5) return parts;
+        unsigned long port = 0;
+        for (const char* d = h + 1; d < end; ++d) {
+            if (*d < '0' || *d > '9') return parts;
+            port = port * 10 + static_cast<unsigned long>(*d - '0');
+        }
+        if (port == 0 || port > 65535) return parts;
+    }
+    parts.reason = nullptr;
+    parts.host = host;
+    parts.host_length = static_cast<std::size_t>(h - host);
+    return parts;
+}
+
+bool loopback_host(const char* host, std::size_t length) {
+    if (same_ignoring_case(host, length, "localhost") || same_ignoring_case(host, length, "[::1]")) {
+        return true;
+    }
+    // 127.0.0.0/8, written as four decimal parts
+    if (length < 7 || std::strncmp(host, "127.", 4) != 0) return false;
+    int dots = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (host[i] == '.') {
+            ++dots;
+        } else if (host[i] < '0' || host[i] > '9') {
+            return false;
+        }
+    }
+    return dots == 3;
+}
+
+}  // namespace
+
+WebhookFormat webhook_format_of(const char* name) {
+    for (const FormatName& f : kFormatNames) {
+        if (name != nullptr && same_ignoring_case(name, std::strlen(name), f.name)) return f.format;
+    }
+    return WebhookFormat::unknown;
+}
+
+const char* webhook_url_problem(const char* url) {
+    const UrlParts parts = split_url(url);
+    if (parts.reason != nullptr) return parts.reason;
+    if (parts.plain && !loopback_host(parts.host, parts.host_length)) return kPlainReason;
+    return nullptr;
+}
+
+bool webhook_host(const char* url, TextBuffer out) {
+    text_copy(out, "");
+    const UrlParts parts = split_url(url);
+    if (parts.reason != nullptr) return false;
+    text_copy_n(out, parts.host, parts.host_length);
+    return true;
+}
+
+namespace {
+
+bool write_body_file(const char* path, const void* context) {
+    const char* body = static_cast<const char*>(context);
+    std::FILE* file = plat::create_transient_file(path);
+    if (file != nullptr) std::fwrite(body, 1, std::strlen(body), file);
+    return finish_transient_file(file, path);
+}
+
+}  // namespace
+
+bool send_webhook(const NotifySettings* settings, const ChannelMessage& message) {
+    if (settings == nullptr || !settings->webhook_enabled || message.short_text == nullptr ||
+        message.short_text[0] == '\0') {
+        return false;
+    }
+    const char* url = settings->webhook.c_str();
+    FixedText<kWebhookHostCap> host;
+    // an address that is no address is not logged: it may be all secret
+    if (!webhook_host(url, host.out())) host.assign("(no host)");
+    console_note("Sending webhook alert ...\n");
+    log_event("Send webhook to %s\n", host.c_str());
+    if (const char* reason = webhook_url_problem(url)) {
+        report_not_sent("Webhook", "webhook", reason);
+        return false;
+    }
+    const WebhookFormat format = webhook_format_of(settings->webhookformat.c_str());
+    if (format == WebhookFormat::unknown) {
+        report_not_sent("Webhook", "webhookformat", kFormatReason);
+        return false;
+    }
+    FixedText<kWebhookBodyCap> body;
+    if (build_webhook_body(format, message, plat::local_utc_offset_minutes(), body.out()) == 0) {
+        report_not_sent("Webhook", "message body", kNotWrittenCompletely);
+        return false;
+    }
+    // the address and every header stay off the command line
+    FixedText<kCommandLineCap> command;
+    text_copy(command.out(), "curl -s --fail -K ");
+    append_quoted_argument(command.out(), kCurlConfigFile, plat::interpreter());
+    text_append(command.out(), " > %s 2>&1", plat::null_device());
+
+    FixedText<64> content_type;
+    content_type.format("Content-Type: %s", webhook_content_type(format));
+    FixedText<kWebhookTitleCap + 8> title;
+    FixedText<kWebhookTitleCap> title_value;
+    build_ntfy_title(message.subject, title_value.out());
+    title.format("Title: %s", title_value.c_str());
+    FixedText<32> priority;
+    priority.format("Priority: %s", ntfy_priority(message));
+    FixedText<64> data;
+    data.format("@%s", kWebhookBodyFile);
+    const CurlOption ntfy_lines[] = {{"header", content_type.c_str()},
+                                     {"data-binary", data.c_str()},
+                                     {"header", title.c_str()},
+                                     {"header", priority.c_str()}};
+
+    CurlRequest request{};
+    request.channel = "Webhook";
+    request.command = command.c_str();
+    request.config_option = "url";
+    request.config_value = url;
+    request.more_config = ntfy_lines;
+    request.more_config_count = format == WebhookFormat::ntfy ? 4 : 2;
+    request.file = {kWebhookBodyFile, "message body file", write_body_file, body.c_str()};
+    request.sent_to = host.c_str();
+    request.http_peer = "the receiver";
+    request.timeout_seconds = send_timeout_of(*settings);
+    return send_with_curl(request);
+}
+
+namespace {
+
+// The address may stand scrambled in the file; its rule is the plain one's.
+const char* url_problem(const char* value, plat::Interpreter) {
+    FixedText<kWebhookUrlCap> plain;
+    if (!unscramble_secret(value, plain.out())) plain.assign(value);
+    return webhook_url_problem(plain.c_str());
+}
+
+const char* format_problem(const char* value, plat::Interpreter) {
+    return value[0] == '\0' || webhook_format_of(value) != WebhookFormat::unknown ? nullptr
+                                                                                  : kFormatReason;
+}
+
+constexpr ChannelKey kWebhookKeys[] = {
+    {"webhook", KeyNeed::optional, url_problem},
+    {"webhookformat", KeyNeed::optional, format_problem},
+};
+
+bool webhook_configured(const NotifySettings& s) { return s.webhook_enabled; }
+
+bool send_webhook_message(const NotifySettings& s, const ChannelMessage& m) {
+    return send_webhook(&s, m);
+}
+
+}  // namespace
+
+const NotifyChannel kWebhookChannel = {
+    "webhook", "Webhook", kWebhookKeys, std::size(kWebhookKeys), webhook_configured,
+    &ChannelMessage::short_text, send_webhook_message,
+};
