@@ -3,14 +3,16 @@
 //
 //   notify_driver email    SETTINGS   send_email with the settings below
 //   notify_driver telegram SETTINGS   send_telegram
+//   notify_driver webhook  SETTINGS   send_webhook of a test notice
 //   notify_driver run      SECONDS COMMAND-FILE   run_shell_command, prints "rc=%d"
 //   notify_driver cycles   START-DAY SCRIPT       monitor cycles over scripted figures
 //
 // SETTINGS is a file of key=value lines; "\n", "\\" and "\xHH" in a value
 // stand for a line feed, a backslash and any byte. Keys: the NotifySettings
 // fields (server, email, password, from, to, iamalive, token, chat_id,
-// telegram_api, sendtimeout, smtptls, email_enabled, telegram_enabled; the flags are 1
-// unless given) and recipients, subject, body, text, silent.
+// telegram_api, sendtimeout, smtptls, webhook, webhookformat, email_enabled,
+// telegram_enabled, webhook_enabled; the flags are 1 unless given) and
+// recipients, subject, body, text, silent.
 // The exit code is 0 when the send reported success, else 1.
 //
 // "cycles" loads loadhawk_setup.txt and loadhawk_email.txt of the working
@@ -18,8 +20,10 @@
 // day of the start time, and runs one cycle per SCRIPT line
 // "CPU-PERCENT MEM-LOAD DAY-OF-MONTH YYYY-MM-DD hh:mm:ss": the four monitors
 // over those figures (with the list texts kDriverCpuList / kDriverMemList and
-// that timestamp), then the heartbeat check for that day. The senders are the
-// real ones, so notices go through curl.
+// that timestamp, and their rows as the two top lists), then the heartbeat
+// check for that day. The senders are the real ones, so notices go through
+// curl. DRIVER_TOP_NAME (escaped as a SETTINGS value) names the first CPU
+// row, in the list and in its text.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +36,7 @@
 #include "notify/email.h"
 #include "notify/shell_command.h"
 #include "notify/telegram.h"
+#include "notify/webhook.h"
 #include "output/silent_mode.h"
 #include "support/whole_file.h"
 
@@ -90,6 +95,8 @@ NotifySettings to_settings(const std::map<std::string, std::string>& values) {
     NotifySettings s{};
     s.email_enabled = 1;
     s.telegram_enabled = 1;
+    s.webhook_enabled = 1;
+    s.webhookformat.assign(kDefaultWebhookFormat);
     for (const auto& [key, value] : values) {
         const char* v = value.c_str();
         if (key == "server") s.server.assign(v);
@@ -105,6 +112,9 @@ NotifySettings to_settings(const std::map<std::string, std::string>& values) {
         if (key == "smtptls") s.smtptls.assign(v);
         if (key == "email_enabled") s.email_enabled = std::atoi(v);
         if (key == "telegram_enabled") s.telegram_enabled = std::atoi(v);
+        if (key == "webhook") s.webhook.assign(v);
+        if (key == "webhookformat") s.webhookformat.assign(v);
+        if (key == "webhook_enabled") s.webhook_enabled = std::atoi(v);
     }
     return s;
 }
@@ -115,6 +125,31 @@ constexpr const char* kDriverCpuList =
 constexpr const char* kDriverMemList =
     "TOP1- PID: 777 %MEM: 41.7 COMMAND: big-cache\n"
     "TOP2- PID: 1 %MEM: 0.1 COMMAND: init\n";
+
+void fill_top_lists(Sample* sample) {
+    const char* env_name = std::getenv("DRIVER_TOP_NAME");
+    const std::string name = env_name != nullptr ? unescape(env_name) : "busy-worker";
+    sample->cpu_top.rows[0].pid = 4242;
+    sample->cpu_top.rows[0].name.assign(name.c_str());
+    sample->cpu_top.rows[0].value = 812.5;
+    sample->cpu_top.rows[1].pid = 1;
+    sample->cpu_top.rows[1].name.assign("init");
+    sample->cpu_top.rows[1].value = 3.0;
+    sample->mem_top.rows[0].pid = 777;
+    sample->mem_top.rows[0].name.assign("big-cache");
+    sample->mem_top.rows[0].value = 41.7;
+    sample->mem_top.rows[1].pid = 1;
+    sample->mem_top.rows[1].name.assign("init");
+    sample->mem_top.rows[1].value = 0.1;
+    if (env_name == nullptr) {
+        sample->cpu_top_text.assign(kDriverCpuList);
+    } else {
+        sample->cpu_top_text.format("TOP1- PID: 4242 CPU_TIME: 812.5 sec COMMAND: %s\n"
+                                    "TOP2- PID: 1 CPU_TIME: 3.0 sec COMMAND: init\n",
+                                    name.c_str());
+    }
+    sample->mem_top_text.assign(kDriverMemList);
+}
 
 int run_cycles(int start_day, const char* script_path) {
     MonitorSettings monitor_settings{};
@@ -145,8 +180,7 @@ int run_cycles(int start_day, const char* script_path) {
         sample.cpu_percent = cpu;
         sample.cpu_rounded = static_cast<std::int32_t>(cpu + 0.5);
         sample.mem_load = mem;
-        sample.cpu_top_text.assign(kDriverCpuList);
-        sample.mem_top_text.assign(kDriverMemList);
+        fill_top_lists(&sample);
         sample.timestamp.format("%s %s", date, time);
         evaluate_all_monitors(sample, monitor_settings, notify_settings, &run);
         check_heartbeat_on_day(day, sample, monitor_settings, notify_settings, &run.remembered_day);
@@ -158,7 +192,7 @@ int run_cycles(int start_day, const char* script_path) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: notify_driver email|telegram SETTINGS\n"
+                 "usage: notify_driver email|telegram|webhook SETTINGS\n"
                  "       notify_driver run SECONDS COMMAND-FILE\n"
                  "       notify_driver cycles START-DAY SCRIPT\n");
     return 2;
@@ -191,6 +225,12 @@ int main(int argc, char** argv) {
                           value_or_null(values, "subject"), value_or_null(values, "body"));
     } else if (mode == "telegram") {
         sent = send_telegram(&settings, value_or_null(values, "text"));
+    } else if (mode == "webhook") {
+        const NoticeFacts facts{"test", "driver-host", nullptr, nullptr, 0, 0,
+                                "2026-03-07 04:05:09", nullptr, nullptr};
+        const ChannelMessage message{nullptr, value_or_null(values, "subject"), nullptr,
+                                     value_or_null(values, "text"), &facts};
+        sent = send_webhook(&settings, message);
     } else {
         return usage();
     }
