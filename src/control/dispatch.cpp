@@ -67,7 +67,7 @@ void print_usage(const char* program) {
     console_out("  -stop         Stop running instance\n");
     console_out("  -status       Show running status\n");
     console_out("  -check        Validate config file format\n");
-    console_out("  -test         Send test email / Telegram alert\n");
+    console_out("  -test         Send test email / Telegram / webhook alert\n");
     console_out("  -s            Silent mode\n");
     console_out("  -h, --help    Show this help\n");
     console_out("  -v, --version Show the version\n");

@@ -35,7 +35,7 @@ def expected_usage(path, windows):
         "  -stop         Stop running instance",
         "  -status       Show running status",
         "  -check        Validate config file format",
-        "  -test         Send test email / Telegram alert",
+        "  -test         Send test email / Telegram / webhook alert",
         "  -s            Silent mode",
         "  -h, --help    Show this help",
         "  -v, --version Show the version",
