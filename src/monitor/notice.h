@@ -58,8 +58,9 @@ void send_over_channels(const NotifySettings& notify_settings, const char* recip
                         const NoticeFacts* facts);
 
 // Builds the notice, logs "***Alert sending :<subject>", then sends the
-// e-mail to the `to` list (when e-mail is enabled) and the Telegram text
-// (when Telegram is enabled), in this order. Every notice is logged, whether
+// e-mail to the `to` list (when e-mail is enabled) and the chat text and
+// the notice's figures over the chat channels that are enabled, in the
+// order of the channel table. Every notice is logged, whether
 // or not a channel is enabled; the senders' outcome is not looked at and
 // never changes the monitor's state.
 void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& sample,

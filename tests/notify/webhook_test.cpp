@@ -225,3 +225,11 @@ TEST_F(SendWebhook, SecretInTheConfigurationFileHostInTheLog) {
     EXPECT_FALSE(file_exists(kWebhookBodyFile));
     EXPECT_FALSE(file_exists(kCurlConfigFile));
 }
+
+TEST_F(SendWebhook, LeftoverBodyGoesWithTheOtherSendFiles) {
+    for (const char* name : {kWebhookBodyFile, kMailMessageFile, kCurlConfigFile}) write_file(name, "x");
+    remove_leftover_send_files();
+    for (const char* name : {kWebhookBodyFile, kMailMessageFile, kCurlConfigFile}) {
+        EXPECT_FALSE(file_exists(name)) << name;
+    }
+}
