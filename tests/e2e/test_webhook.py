@@ -27,11 +27,12 @@ cpuhighnum : "1"
 HOSTILE_NAME = 'we"ird\\\\na\\x01me\\xff'
 NAME_IN_TEXT = 'we"ird\\na\x01me?'
 NAME_IN_LIST = 'we"ird\\na?me?'
-T1, T2 = "2026-03-07 23:59:57", "2026-03-07 23:59:58"
+T1, T2, T3 = "2026-03-07 23:59:57", "2026-03-07 23:59:58", "2026-03-08 00:00:01"
 CPU_LIST = (f"TOP1- PID: 4242 CPU_TIME: 812.5 sec COMMAND: {NAME_IN_TEXT}\n"
             "TOP2- PID: 1 CPU_TIME: 3.0 sec COMMAND: init\n")
 ALERT_TEXT = f"ALERT CPU HIGH\nHost: e2e-host\nCPU: 97.3% >= 90%\nCount: 1\n{CPU_LIST}Time: {T1}"
 RECOVERY_TEXT = f"RECOVERY CPU HIGH\nHost: e2e-host\nCPU: 12.0%\n{CPU_LIST}Time: {T2}"
+HEARTBEAT_TEXT = f"IAMALIVE\nloadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {T3}"
 
 
 def strict_json(body):
@@ -61,28 +62,34 @@ def text_of(fmt, request):
 
 
 @pytest.mark.parametrize("fmt", ["slack", "discord", "teams", "ntfy", "json"])
-def test_alert_and_recovery_reach_the_receiver(workdir, reaper, webhook_receiver, fmt):
+def test_alert_recovery_and_heartbeat_reach_the_receiver(workdir, reaper, webhook_receiver, fmt):
     receiver = webhook_receiver()
     url = receiver.url()
     write_file(workdir, "loadhawk_setup.txt", CYCLES_SETUP)
-    write_file(workdir, "loadhawk_email.txt", f'webhook : "{url}"\nwebhookformat : "{fmt}"\n')
-    (workdir / "script.txt").write_text(f"97.26 40 7 {T1}\n12.04 40 7 {T2}\n")
+    write_file(workdir, "loadhawk_email.txt", f'webhook : "{url}"\nwebhookformat : "{fmt}"\n'
+                                              'iamalive : "ops@example.com"\n')
+    # the alert, its recovery, and the heartbeat when the day changes
+    (workdir / "script.txt").write_text(f"97.26 40 7 {T1}\n12.04 40 7 {T2}\n12.0 40 8 {T3}\n")
     r = driver("native", reaper).run("cycles", "7", "script.txt", cwd=workdir,
                                      env={"DRIVER_TOP_NAME": HOSTILE_NAME})
     assert r.rc == 0, r
-    alert, recovery = receiver.requests
+    alert, recovery, heartbeat = receiver.requests
     # the address went to curl scrambled into the settings file, the host into the log
     assert "s3cret" not in read_text(workdir, "loadhawk_email.txt")
     assert "s3cret" not in read_log(workdir)
     assert log_messages(workdir)[-2:] == ["Send webhook to 127.0.0.1", "Webhook sent to 127.0.0.1"]
     content_type = "text/plain; charset=utf-8" if fmt == "ntfy" else "application/json"
-    for request, text, event in ((alert, ALERT_TEXT, "alert"), (recovery, RECOVERY_TEXT, "recovery")):
+    for request, text, event in ((alert, ALERT_TEXT, "alert"), (recovery, RECOVERY_TEXT, "recovery"),
+                                 (heartbeat, HEARTBEAT_TEXT, "heartbeat")):
         assert (request["method"], request["path"]) == ("POST", "/hooks/T0/B0/s3cret")
         assert request["headers"]["Content-Type"] == content_type
         assert text_of(fmt, request) == text
         if fmt == "ntfy":
             assert request["headers"]["Priority"] == ("high" if event == "alert" else "default")
-            assert request["headers"]["Title"].startswith(T1 if event == "alert" else T2)
+            assert request["headers"]["Title"] == {
+                "alert": f"{T1} e2e-host CPU now 97.3% >= 90% for consecutive 1 times",
+                "recovery": f"{T2} e2e-host CPU HIGH back to normal - CPU now 12.0%",
+                "heartbeat": f"e2e-host loadhawk is up and running : {T3}"}[event]
     if fmt == "json":
         data = strict_json(alert["body"])
         utc = time.strftime("%Y-%m-%dT%H:%M:%SZ",
@@ -97,6 +104,8 @@ def test_alert_and_recovery_reach_the_receiver(workdir, reaper, webhook_receiver
         assert data["mem_top"] == [{"pid": 777, "name": "big-cache", "value": 41.7},
                                    {"pid": 1, "name": "init", "value": 0.1}]
         assert strict_json(recovery["body"])["event"] == "recovery"
+        beat = strict_json(heartbeat["body"])
+        assert (beat["event"], beat["monitor"], beat["value"]) == ("heartbeat", None, None)
 
 
 def webhook_settings(directory, url, fmt="slack"):
