@@ -20,8 +20,8 @@ import pytest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "peers"))
 from peer_fixtures import (bot_api, bot_api_answering, data_refusing_smtp_server,  # noqa: E402,F401
                            dropping_smtp_server, fake_curl, mute_smtp_server,
-                           rcpt_refusing_smtp_server, smtp_server, starttls_smtp_server,
-                           webhook_receiver)
+                           rcpt_refusing_smtp_server, read_standin_log, smtp_server,
+                           starttls_smtp_server, webhook_receiver)
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"
@@ -287,50 +287,13 @@ class Monitor:
         self.proc.wait(timeout=30)
 
 
-def driver(kind, reaper):
-    if kind == "native":
-        build = pathlib.Path(os.environ.get("LOADHAWK_BUILD_DIR", ROOT / "build" / "native"))
-        path = build / "notify_driver"
-    else:
-        exe = os.environ.get("LOADHAWK_WIN_EXE")
-        if not exe:
-            if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
-                pytest.fail("Windows build missing (LOADHAWK_WIN_EXE)")
-            pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
-        path = pathlib.Path(exe).parent / "notify_driver.exe"
-    if not path.exists():
-        pytest.fail(f"test driver missing: {path}")
-    return Program(kind, path, reaper)
-
-
 def log_messages(directory):
     return [line[20:] for line in read_log(directory).splitlines()]
 
 
 def standin_calls(directory):
-    """The records of the Windows curl.exe stand-in."""
-    path = pathlib.Path(directory) / "curl_standin.log"
-    calls = []
-    if not path.exists():
-        return calls
-    for line in path.read_text().splitlines():
-        tag, _, rest = line.partition(" ")
-        if tag == "CALL":
-            calls.append({"pid": int(rest), "args": [], "file": None, "config": None,
-                          "woke": False})
-        elif tag == "EXE":
-            calls[-1]["exe"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "LINE":
-            calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "ARG":
-            calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
-        elif tag == "FILE":
-            calls[-1]["file"] = bytes.fromhex(rest)
-        elif tag == "CONFIG":
-            calls[-1]["config"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "WOKE":
-            calls[-1]["woke"] = True
-    return calls
+    """The records of the curl stand-in run with its log in `directory`."""
+    return read_standin_log(pathlib.Path(directory) / "curl_standin.log")
 
 
 def curl_on_path(program, workdir, bin_dir):
