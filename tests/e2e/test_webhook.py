@@ -9,6 +9,8 @@ import os
 import pathlib
 import re
 import socket
+import subprocess
+import sys
 import time
 
 import pytest
@@ -19,6 +21,32 @@ from test_delivery import (CHAT_ID, CYCLES_SETUP, TOKEN, bot_text, midnight_in, 
                            scripted_load, self_test_console)
 
 SECRET_PATH = "/hooks/T0/B0/s3cret"
+
+# a process whose name holds a quote, a backslash, a control byte and a
+# byte that is no UTF-8, holding enough memory to stand in the memory list
+HOSTILE_NAME = b'q"b\\s\x01x\xffz'
+HOSTILE_SHOWN = 'q"b\\s?x?z'
+HOLDER = """
+import ctypes, sys, time
+ctypes.CDLL(None).prctl(15, ctypes.c_char_p(bytes.fromhex(sys.argv[1])), 0, 0, 0)
+block = b"\\x01" * (800 << 20)
+print("ready", flush=True)
+time.sleep(600)
+"""
+
+
+@pytest.fixture
+def hostile_process(reaper):
+    proc = reaper.track(subprocess.Popen([sys.executable, "-c", HOLDER, HOSTILE_NAME.hex()],
+                                         stdout=subprocess.PIPE))
+    assert proc.stdout.readline() == b"ready\n"
+    assert pathlib.Path(f"/proc/{proc.pid}/comm").read_bytes() == HOSTILE_NAME + b"\n"
+    return proc
+
+
+def as_utf8(text):
+    """A Telegram text (latin-1 of its bytes) with each byte that is no UTF-8 as '?'."""
+    return text.encode("latin-1").decode("utf-8", errors="replace").replace("\ufffd", "?")
 
 
 def strict_json(body):
@@ -63,22 +91,27 @@ def check_top(entries, text):
 
 
 @pytest.mark.parametrize("fmt", ["slack", "discord", "teams", "ntfy", "json"])
-def test_alert_and_recovery_reach_the_receiver_with_telegrams_text(scripted_load, workdir, bot_api,
-                                                                   webhook_receiver, fmt):
+def test_alerts_and_recoveries_reach_the_receiver_with_telegrams_text(
+        scripted_load, workdir, bot_api, webhook_receiver, hostile_process, fmt):
     receiver = webhook_receiver()
     write_file(workdir, "loadhawk_setup.txt", CYCLES_SETUP)
     write_file(workdir, "loadhawk_email.txt", settings(receiver.url(SECRET_PATH), fmt, bot_api))
-    scripted_load.set(cpu_permille=973, mem_percent=40)
+    # CPU HIGH alerts in the first cycle, MEM HIGH in the second; then both end
+    scripted_load.set(cpu_permille=973, mem_percent=90)
     m = Monitor(scripted_load.program, workdir)
-    m.wait_for_log("Webhook sent to 127.0.0.1")
-    scripted_load.set(cpu_permille=120, mem_percent=40)
     m.wait_for_log("Webhook sent to 127.0.0.1", count=2)
+    scripted_load.set(cpu_permille=120, mem_percent=40)
+    m.wait_for_log("Webhook sent to 127.0.0.1", count=4)
     m.end()
-    alert, recovery = receiver.requests
+    alert, mem_alert, recovery, mem_recovery = receiver.requests
     # the same notices and texts as Telegram, in the same order
-    assert [text_of(fmt, r) for r in receiver.requests] == [bot_text(r) for r in bot_api.requests]
+    assert [text_of(fmt, r) for r in receiver.requests] == [
+        as_utf8(bot_text(r)) for r in bot_api.requests]
     assert text_of(fmt, alert).startswith("ALERT CPU HIGH\nHost: e2e-host\nCPU: 97.3% >= 90%\n")
     assert text_of(fmt, recovery).startswith("RECOVERY CPU HIGH\nHost: e2e-host\nCPU: 12.0%\n")
+    assert text_of(fmt, mem_alert).startswith("ALERT MEM HIGH\nHost: e2e-host\nMEM: 90% >= 85%\n")
+    assert f"PID: {hostile_process.pid} %MEM: " in text_of(fmt, mem_alert)
+    assert f" COMMAND: {HOSTILE_SHOWN}\n" in text_of(fmt, mem_alert)
     content_type = "text/plain; charset=utf-8" if fmt == "ntfy" else "application/json"
     for request in receiver.requests:
         assert (request["method"], request["path"]) == ("POST", SECRET_PATH)
@@ -87,7 +120,8 @@ def test_alert_and_recovery_reach_the_receiver_with_telegrams_text(scripted_load
                 if line.startswith("***Alert sending :")]
     if fmt == "ntfy":
         assert [(r["headers"]["Title"], r["headers"]["Priority"]) for r in receiver.requests] == [
-            (subjects[0], "high"), (subjects[1], "default")]
+            (subjects[0], "high"), (subjects[1], "high"), (subjects[2], "default"),
+            (subjects[3], "default")]
     if fmt == "json":
         for request, event, value in ((alert, "alert", 97.3), (recovery, "recovery", 12.0)):
             data = strict_json(request["body"])
@@ -103,6 +137,10 @@ def test_alert_and_recovery_reach_the_receiver_with_telegrams_text(scripted_load
             assert data["title"] in subjects
             check_top(data["cpu_top"], data["text"])
             assert 1 <= len(data["mem_top"]) <= 5
+        listed = strict_json(mem_alert["body"])["mem_top"]
+        check_top(listed, strict_json(mem_alert["body"])["text"])
+        assert {"pid": hostile_process.pid, "name": HOSTILE_SHOWN} in [
+            {"pid": e["pid"], "name": e["name"]} for e in listed]
     # the address went into the settings file scrambled and into the log by its host only
     assert "s3cret" not in read_text(workdir, "loadhawk_email.txt")
     assert "s3cret" not in read_log(workdir)
