@@ -6,12 +6,14 @@
 
 #include "notify/command_line.h"
 #include "notify/curl_send.h"
+#include "notify/mail_headers.h"
 #include "notify/shell_command.h"
 #include "output/console.h"
 #include "output/event_log.h"
 #include "platform/command.h"
 #include "platform/time.h"
 #include "platform/transient_files.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -29,6 +31,29 @@ bool write_body_file(const char* path, const void* context) {
 }
 
 }  // namespace
+
+const char* webhook_content_type(WebhookFormat format) {
+    return format == WebhookFormat::ntfy ? "text/plain; charset=utf-8" : "application/json";
+}
+
+void build_ntfy_title(const char* subject, TextBuffer out) {
+    FixedText<kWebhookTitleCap / 2> printable;
+    printable.assign(subject);
+    utf8_make_printable(printable.buf);
+    encode_header_text(printable.c_str(), out);
+    // the encoded words stand on one line, a blank between them
+    char* write = out.data;
+    for (const char* read = out.data; *read != '\0'; ++read) {
+        if (*read != '\n') *write++ = *read;
+    }
+    *write = '\0';
+}
+
+const char* ntfy_priority(const ChannelMessage& message) {
+    const bool alert = message.facts != nullptr && message.facts->event != nullptr &&
+                       std::strcmp(message.facts->event, "alert") == 0;
+    return alert ? "high" : "default";
+}
 
 bool send_webhook(const NotifySettings* settings, const ChannelMessage& message) {
     if (settings == nullptr || !settings->webhook_enabled || message.short_text == nullptr ||

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "notify/mail_headers.h"
 #include "notify/webhook.h"
 #include "text/json_text.h"
 #include "text/text_cursor.h"
@@ -212,27 +211,4 @@ std::size_t build_webhook_body(WebhookFormat format, const ChannelMessage& messa
             return 0;
     }
     return body.finish();
-}
-
-const char* webhook_content_type(WebhookFormat format) {
-    return format == WebhookFormat::ntfy ? "text/plain; charset=utf-8" : "application/json";
-}
-
-void build_ntfy_title(const char* subject, TextBuffer out) {
-    FixedText<kWebhookTitleCap / 2> printable;
-    printable.assign(subject);
-    utf8_make_printable(printable.buf);
-    encode_header_text(printable.c_str(), out);
-    // the encoded words stand on one line, a blank between them
-    char* write = out.data;
-    for (const char* read = out.data; *read != '\0'; ++read) {
-        if (*read != '\n') *write++ = *read;
-    }
-    *write = '\0';
-}
-
-const char* ntfy_priority(const ChannelMessage& message) {
-    const bool alert = message.facts != nullptr && message.facts->event != nullptr &&
-                       std::strcmp(message.facts->event, "alert") == 0;
-    return alert ? "high" : "default";
 }
