@@ -80,7 +80,8 @@ def processes_with(marker):
         try:
             with open(f"/proc/{entry.name}/cmdline", "rb") as f:
                 cmdline = f.read().replace(b"\0", b" ").decode("latin-1")
-            with open(f"/proc/{entry.name}/stat") as f:
+            # any process may name itself in bytes that are no UTF-8
+            with open(f"/proc/{entry.name}/stat", encoding="latin-1") as f:
                 stat = f.read()
         except OSError:
             continue

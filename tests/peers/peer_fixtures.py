@@ -90,7 +90,7 @@ class FakeCurl:
         for entry in pathlib.Path("/proc").iterdir():
             try:
                 if entry.name.isdigit() and os.readlink(entry / "exe") == str(self.program):
-                    stat = (entry / "stat").read_text()
+                    stat = (entry / "stat").read_text(encoding="latin-1")
                     if stat[stat.rfind(")") + 2] != "Z":
                         found.append(int(entry.name))
             except OSError:
