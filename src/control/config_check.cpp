@@ -8,6 +8,7 @@
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
 #include "control/check_keys.h"
+#include "control/curl_check.h"
 #include "monitor/metrics_file.h"
 #include "notify/channels.h"
 #include "output/banner.h"
@@ -88,6 +89,7 @@ int run_config_check() {
     const bool notify_ok = validate_config_file(kNotifySettingsFile, SettingsFile::notify);
     console_out("%s\n\n", notify_ok ? "OK" : "FAILED");
 
+    warn_when_no_curl();
     const bool passed = monitor_ok && notify_ok;
     console_out("Result: %s\n", passed ? "OK" : "FAILED");
     return passed ? 0 : 1;

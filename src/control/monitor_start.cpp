@@ -13,6 +13,7 @@
 #include "output/event_log.h"
 #include "output/refused_file.h"
 #include "platform/files.h"
+#include "platform/service.h"
 #include "platform/termination.h"
 #include "platform/transient_files.h"
 #include "sampling/cpu_usage.h"
@@ -33,7 +34,11 @@ namespace {
 void remove_pid_file_at_exit() { remove_pid_file(); }
 
 [[noreturn]] void stop_now(int request) {
-    log_event("loadhawk stopped (%s %d)\n", plat::termination_request_kind(), request);
+    if (plat::is_service_request(request)) {
+        log_event("loadhawk stopped (service stop)\n");
+    } else {
+        log_event("loadhawk stopped (%s %d)\n", plat::termination_request_kind(), request);
+    }
     plat::remove_transient_files();
     // the at-exit action removes the pid file
     std::exit(0);

@@ -108,5 +108,6 @@ bool write_curl_config(const char* path, const char* option, const char* value);
 bool write_curl_config_lines(const char* path, const CurlOption* options, std::size_t count);
 
 // Removes a message or configuration file that a crashed copy left behind,
-// unless another copy in this directory holds the send lock right now.
-void remove_leftover_send_files();
+// unless another copy in this directory holds the send lock for all of
+// `lock_wait_ms`.
+void remove_leftover_send_files(std::uint32_t lock_wait_ms = 0);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "config/monitor_settings.h"
@@ -133,6 +136,22 @@ TEST_F(ConfigCheck, ReportAndExitCode) {
                                      "Checking loadhawk_setup.txt ...\nFile not found: loadhawk_setup.txt\nFAILED\n\n"
                                      "Checking loadhawk_email.txt ...\nOK\n\n"
                                      "Result: FAILED\n");
+    }
+    {
+        // no curl to send with: said, and the settings still pass
+        const std::string saved_path = std::getenv("PATH");
+        setenv("PATH", "bin:.", 1);  // relative folders only
+        write_file("curl", "#!/bin/sh\n");
+        chmod("curl", 0755);
+        write_file(kMonitorSettingsFile, kGoodSetup);
+        ConsoleCapture console;
+        EXPECT_EQ(run_config_check(), 0);
+        setenv("PATH", saved_path.c_str(), 1);
+        EXPECT_EQ(console.out(), header +
+                                     "Checking loadhawk_setup.txt ...\nOK\n\n"
+                                     "Checking loadhawk_email.txt ...\nOK\n\n"
+                                     "Warning: curl not found in an absolute PATH folder: notices cannot be sent\n\n"
+                                     "Result: OK\n");
     }
     // the check never rewrites a secret
     EXPECT_EQ(read_file(kNotifySettingsFile), kGoodEmail);

@@ -1,7 +1,7 @@
 """-check against good and bad settings files, native and under Wine."""
 import pytest
 
-from conftest import copy_examples, write_file
+from conftest import copy_examples, windows_path, write_file
 
 HEADER = (
     "loadhawk from the loadhawk authors\n\n"
@@ -15,6 +15,18 @@ GOOD_SETUP = (
 )
 GOOD_EMAIL = ('server : "smtp://127.0.0.1:2525"\nemail : "e@x"\npassword : "p"\nto : "t@x"\n'
               'smtptls : "try"\n')
+
+
+@pytest.fixture(autouse=True)
+def curl_in_reach(request):
+    """A curl on PATH, as on a system that can send (Wine has none of its
+    own): the stand-in beside the Windows build."""
+    for name in ("program", "windows"):
+        if name in request.fixturenames:
+            build = request.getfixturevalue(name)
+            if build.windows:
+                build.env["WINEPATH"] = windows_path(build.path.parent)
+
 
 CASES = {
     "webhook over plain http, unknown format": (

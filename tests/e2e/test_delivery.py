@@ -683,6 +683,21 @@ def test_monitor_goes_on_when_curl_is_missing(program, workdir, tmp_path):
     assert f"Email not sent: curl rc={expected} (curl not found)\n" in m.log()
 
 
+def test_windows_curl_only_on_a_relative_path_folder_is_not_run(windows, workdir):
+    """A relative PATH folder means the working directory: its curl.exe is
+    never run, and the send fails as when there is no curl at all."""
+    write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
+    (workdir / "bin").mkdir()
+    shutil.copy(windows.path.parent / "curl.exe", workdir / "bin" / "curl.exe")
+    m = Monitor(windows, workdir, "-s", env={"WINEPATH": "bin"})
+    m.wait_for_log(r"Email not sent: curl rc=")
+    assert "Email not sent: curl rc=9009 (curl not found)\n" in m.log()
+    assert standin_calls(workdir) == []
+    r = windows.run("-check", cwd=workdir, env={"WINEPATH": "bin"})
+    assert "\nWarning: curl not found in an absolute PATH folder: notices cannot be sent\n\nResult: " in r.out, r
+
+
 # ------------------------------------------------------------------ -test beside a sending monitor
 
 def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, fake_curl):

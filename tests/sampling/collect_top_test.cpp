@@ -241,8 +241,22 @@ TEST_F(CollectTopRefused, ListsHoldWhatCouldBeReadAndTheLogCountsTheRestOncePerC
     EXPECT_EQ(read_new_log(&offset), "");
     g_listed[4].refused = false;
     measure_system(&previous, &sample, kStandIn);
-    set_silent_mode(false);
     EXPECT_EQ(read_new_log(&offset), "Processes not readable: 2 (left out of the top lists)\n");
     EXPECT_EQ(std::string(sample.cpu_top_text.c_str()).rfind("TOP1- PID: 1400 CPU_TIME: 60.0 sec COMMAND: svchost.exe\n", 0), 0u);
+    // a count that changes every cycle is said at most once an hour
+    for (const bool refused : {true, false, true}) {
+        g_listed[4].refused = refused;
+        measure_system(&previous, &sample, kStandIn);
+        EXPECT_EQ(read_new_log(&offset), "");
+    }
+    sample.unreadable_logged_at -= 3600;
+    g_listed[4].refused = false;
+    measure_system(&previous, &sample, kStandIn);
+    EXPECT_EQ(read_new_log(&offset), "");  // the count last said
+    g_listed[4].refused = true;
+    measure_system(&previous, &sample, kStandIn);
+    set_silent_mode(false);
+    EXPECT_EQ(read_new_log(&offset), "Processes not readable: 3 (left out of the top lists)\n");
+    g_listed[4].refused = false;
     g_listed.clear();
 }
