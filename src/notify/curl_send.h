@@ -11,8 +11,9 @@
 
 #include "platform/locks.h"
 
-// curl reads the SMTP login ("user") and the Bot API address with the
-// token ("url") from this file, named on its command line by -K.
+// curl reads the SMTP login ("user"), the Bot API address with the token
+// and the webhook address ("url", the webhook's headers and body file after
+// it) from this file, named on its command line by -K.
 constexpr const char* kCurlConfigFile = "cpucurlconf.txt";
 // The mail message that curl uploads (-T).
 constexpr const char* kMailMessageFile = "cpumailtext.txt";
