@@ -10,8 +10,9 @@
 
 namespace {
 
-// A token whose scrambled form ("encry(" + 2n digits + ")") would be cut at
-// 511 characters cannot read back; such a token stays plain on its line.
+// A secret (token, webhook address) whose scrambled form ("encry(" + 2n
+// digits + ")") would be cut at 511 characters cannot read back; such a
+// secret stays plain on its line.
 constexpr std::size_t kMaxScrambledSecret = 252;
 
 std::uint32_t key_bit(NotifyKey key) { return 1u << static_cast<unsigned>(key); }
@@ -77,6 +78,12 @@ void apply_line(NotifySettings* s, const char* key, const char* value) {
         case NotifyKey::smtptls:
             s->smtptls.assign(value);
             return;
+        case NotifyKey::webhook:
+            store(s, id, value, &s->webhook, true);
+            return;
+        case NotifyKey::webhookformat:
+            store(s, id, value, &s->webhookformat, false);
+            return;
     }
 }
 
@@ -113,6 +120,10 @@ std::size_t notify_value_limit(NotifyKey key) {
         case NotifyKey::token:
         case NotifyKey::chat_id:
             return kTelegramKeyCap - 1;
+        case NotifyKey::webhook:
+            return kWebhookUrlCap - 1;
+        case NotifyKey::webhookformat:
+            return kWebhookFormatCap - 1;
         case NotifyKey::none:
         case NotifyKey::smtptls:  // its one value is checked as it is
         case NotifyKey::sendtimeout:
@@ -159,6 +170,7 @@ bool load_notify_settings(NotifySettings* settings) {
     if (s.from.empty()) s.from.assign(s.email.c_str());
     if (s.telegram_api.empty()) s.telegram_api.assign(kDefaultTelegramApi);
     if (s.sendtimeout <= 0) s.sendtimeout = kDefaultSendTimeout;
+    if (s.webhookformat.empty()) s.webhookformat.assign(kDefaultWebhookFormat);
 
     // on every load, so that a secret typed in plain is scrambled at once;
     // one that does not fit its field stays on its line as it was written
@@ -170,11 +182,17 @@ bool load_notify_settings(NotifySettings* settings) {
     if (!s.token.empty() && token_whole && s.token.length() <= kMaxScrambledSecret) {
         (void)rewrite_secret_line("token", s.token.c_str());
     }
+    const bool webhook_whole = (s.too_long & key_bit(NotifyKey::webhook)) == 0;
+    if (!s.webhook.empty() && webhook_whole && s.webhook.length() <= kMaxScrambledSecret) {
+        (void)rewrite_secret_line("webhook", s.webhook.c_str());
+    }
 
     s.email_enabled = !s.server.empty() && !s.email.empty() && !s.password.empty() && !s.to.empty();
     if (s.token.empty() || s.chat_id.empty()) s.telegram_enabled = false;
+    s.webhook_enabled = !s.webhook.empty();
 
     console_note("Email enabled: %s\n", yes_no(s.email_enabled));
     console_note("Telegram enabled: %s\n", yes_no(s.telegram_enabled));
-    return s.email_enabled || s.telegram_enabled;
+    console_note("Webhook enabled: %s\n", yes_no(s.webhook_enabled));
+    return s.email_enabled || s.telegram_enabled || s.webhook_enabled;
 }

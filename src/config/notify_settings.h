@@ -1,6 +1,7 @@
 // The notification settings file "loadhawk_email.txt": SMTP server and
-// account, recipients, Telegram bot, and the scrambled form in which the
-// password and the token are written back into the file.
+// account, recipients, Telegram bot, chat or incident webhook, and the
+// scrambled form in which the password, the token and the webhook address
+// are written back into the file.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,9 @@ constexpr std::size_t kRecipientListCap = 800;  // to, iamalive
 constexpr std::size_t kPasswordCap = 128;
 constexpr std::size_t kTelegramKeyCap = 256;     // token, chat_id
 constexpr std::size_t kSmtpTlsCap = 16;
+constexpr std::size_t kWebhookUrlCap = 1024;
+constexpr std::size_t kWebhookFormatCap = 16;
+constexpr const char* kDefaultWebhookFormat = "slack";
 
 struct NotifySettings {
     bool email_enabled;      // server, email, password and to all set
@@ -40,6 +44,9 @@ struct NotifySettings {
     // bit (1 << NotifyKey) for each value longer than its field: the field
     // holds a cut copy that is never sent and never written back
     std::uint32_t too_long;
+    bool webhook_enabled;  // webhook set
+    FixedText<kWebhookUrlCap> webhook;  // the receiver's address, a secret; always plain in memory
+    FixedText<kWebhookFormatCap> webhookformat;  // the body's form, "slack" unless set
 };
 static_assert(std::is_trivially_copyable_v<NotifySettings>);
 
@@ -47,9 +54,9 @@ static_assert(std::is_trivially_copyable_v<NotifySettings>);
 // "-check" alike.
 enum class NotifyKey {
     none, server, email, password, from, to, iamalive, token, chat_id, telegram_api, sendtimeout,
-    smtptls,
+    smtptls, webhook, webhookformat,
 };
-constexpr std::size_t kNotifyKeyCount = 12;  // none included
+constexpr std::size_t kNotifyKeyCount = 14;  // none included
 struct NotifyKeyName {
     const char* key;
     NotifyKey id;
@@ -60,7 +67,8 @@ inline constexpr NotifyKeyName kNotifyKeyNames[] = {
     {"to", NotifyKey::to},           {"iamalive", NotifyKey::iamalive},
     {"token", NotifyKey::token},     {"chat_id", NotifyKey::chat_id},
     {"telegram_api", NotifyKey::telegram_api}, {"sendtimeout", NotifyKey::sendtimeout},
-    {"smtptls", NotifyKey::smtptls},
+    {"smtptls", NotifyKey::smtptls}, {"webhook", NotifyKey::webhook},
+    {"webhookformat", NotifyKey::webhookformat},
 };
 
 // The key `key` names; none for one the file does not use.
@@ -80,9 +88,10 @@ const char* notify_value_length_problem(const char* key, const char* value);
 // The first key of `keys` whose value was longer than its field, or none.
 NotifyKey first_too_long(const NotifySettings& settings, const NotifyKey* keys, std::size_t count);
 
-// Fills `settings` (cleared first), rewrites a non-empty password and token
-// that fit their fields in scrambled form and prints which channels are enabled as console notes.
-// Returns true when e-mail or Telegram is usable.
+// Fills `settings` (cleared first), rewrites a non-empty password, token
+// and webhook address that fit their fields in scrambled form and prints
+// which channels are enabled as console notes. Returns true when any
+// channel is usable.
 bool load_notify_settings(NotifySettings* settings);
 
 // Capacity of a scrambled form: "encry(" + up to 510 hex digits + ")".

@@ -77,7 +77,7 @@ void print_usage(const char* program) {
     console_out("  -stop         Stop running instance\n");
     console_out("  -status       Show running status\n");
     console_out("  -check        Validate config file format\n");
-    console_out("  -test         Send test email / Telegram alert\n");
+    console_out("  -test         Send test email / Telegram / webhook alert\n");
     console_out("  -install      Install as a Windows service for this folder (as administrator)\n");
     console_out("  -uninstall    Stop and remove the Windows service (as administrator)\n");
     console_out("  -s            Silent mode\n");

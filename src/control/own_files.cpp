@@ -14,6 +14,7 @@ namespace {
 constexpr const char* kOwnFiles[] = {
     kMonitorSettingsFile, kNotifySettingsFile, kNotifyTempFile, kNotifyLockFile, kLogFileName,
     kPidFileName,         kRunLockFile,        kCurlConfigFile, kMailMessageFile, kSendLockFile,
+    kWebhookBodyFile,
 };
 
 constexpr const char* kMetricsSuffix = ".prom";

@@ -49,8 +49,10 @@ int run_self_test_command() {
     telegram.format("%s\nHost: %s\nTime: %s\nEmail and Telegram settings are working.",
                     kTestSubject, host.c_str(), timestamp.c_str());
 
+    const NoticeFacts facts{"test", host.c_str(), nullptr, nullptr, 0, 0, timestamp.c_str(),
+                            nullptr, nullptr};
     const ChannelMessage message{settings.to.c_str(), subject.c_str(), body.c_str(),
-                                 telegram.c_str()};
+                                 telegram.c_str(), &facts};
     bool passed[kChannelCount] = {};
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         const NotifyChannel& channel = *kChannels[i];

@@ -1,5 +1,7 @@
 #include "control/start_line.h"
 
+#include "notify/channels.h"
+
 #ifndef LOADHAWK_VERSION
 #error "LOADHAWK_VERSION is not defined"
 #endif
@@ -17,13 +19,13 @@ void format_start_line(const MonitorSettings& monitors, const NotifySettings& no
             text_append(out, "off");
         }
     }
-    text_append(out, ", heartbeat %s", notify.heartbeat_enabled && (notify.email_enabled || notify.telegram_enabled) ? "on" : "off");
+    text_append(out, ", heartbeat %s", notify.heartbeat_enabled && any_channel_configured(notify) ? "on" : "off");
     text_append(out, ", metrics %s", monitors.metricsfile.c_str()[0] != '\0' ? monitors.metricsfile.c_str() : "off");
-    if (!notify.email_enabled && !notify.telegram_enabled) {
-        text_append(out, ", channels: none)\n");
-    } else if (notify.email_enabled && notify.telegram_enabled) {
-        text_append(out, ", channels: email, telegram)\n");
-    } else {
-        text_append(out, ", channels: %s)\n", notify.email_enabled ? "email" : "telegram");
+    const char* separator = ", channels: ";
+    for (const NotifyChannel* channel : kChannels) {
+        if (!channel->configured(notify)) continue;
+        text_append(out, "%s%s", separator, channel->label);
+        separator = ", ";
     }
+    text_append(out, "%s)\n", any_channel_configured(notify) ? "" : ", channels: none");
 }

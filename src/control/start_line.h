@@ -11,7 +11,8 @@
 // "loadhawk 1.0.0 started (pid 4242, interval 60 s, CPU HIGH 85% x5,
 // CPU LOW off, MEM HIGH 90% x5, MEM LOW off, heartbeat on, metrics off,
 // channels: email, telegram)" and a line feed. The monitors come in the
-// order of the cycle; "metrics" names the file when one is written;
-// "channels: none" when neither channel is set up.
+// order of the cycle; "metrics" names the file when one is written; the
+// channels are the labels of those set up, in the order of the channel
+// table, or "none".
 void format_start_line(const MonitorSettings& monitors, const NotifySettings& notify,
                        std::uint32_t pid, TextBuffer out);

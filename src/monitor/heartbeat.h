@@ -33,8 +33,8 @@ void check_heartbeat(const Sample& sample, const MonitorSettings& monitor_settin
 
 // The check for the day of the month `today`: nothing when it is the
 // remembered day. Otherwise, when the heartbeat is enabled and at least one
-// channel is, the notice goes by e-mail to the `iamalive` list and by
-// Telegram; then `today` is remembered, whether or not anything was sent and
+// channel is, the notice goes by e-mail to the `iamalive` list and over
+// the chat channels (Telegram, the webhook); then `today` is remembered, whether or not anything was sent and
 // whatever the delivery outcome. Writes no log line of its own.
 void check_heartbeat_on_day(std::int32_t today, const Sample& sample,
                             const MonitorSettings& monitor_settings,

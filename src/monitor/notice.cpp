@@ -80,9 +80,10 @@ void count_send(ChannelTally* channel, bool sent) {
 const NoticeTally& notice_tally() { return g_tally; }
 
 void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
-                        const char* subject, const char* email_body, const char* telegram_text) {
-    const ChannelMessage message{recipients, subject, email_body, telegram_text};
-    // in the order of the table: e-mail first, then Telegram
+                        const char* subject, const char* email_body, const char* telegram_text,
+                        const NoticeFacts* facts) {
+    const ChannelMessage message{recipients, subject, email_body, telegram_text, facts};
+    // in the order of the table: e-mail first, then the chat channels
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         const NotifyChannel& channel = *kChannels[i];
         if (!channel_takes(channel, notify_settings, message)) continue;
@@ -97,6 +98,20 @@ void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& s
     build_notice_texts(monitor, event, sample, monitor_settings, &texts);
     log_event("***Alert sending :%s\n", texts.subject.c_str());
     report_system_event(event == NoticeEvent::alert ? SystemEvent::alert : SystemEvent::recovery, texts.subject.c_str());
+    const MonitorEntry& m = monitor_entry(monitor);
+    FixedText<kNoticeFigureCap> name;
+    name.format("%s %s", m.figure, m.level);
+    FixedText<kNoticeFigureCap> value;
+    if (m.cpu) {
+        value.format("%.1f", sample.cpu_percent);
+    } else {
+        value.format("%d", sample.mem_load);
+    }
+    const MonitorRule& rule = monitor_settings.*m.rule;
+    const NoticeFacts facts{event == NoticeEvent::alert ? "alert" : "recovery",
+                            monitor_settings.hostid.c_str(), name.c_str(), value.c_str(),
+                            rule.threshold, rule.count, sample.timestamp.c_str(),
+                            &sample.cpu_top, &sample.mem_top};
     send_over_channels(notify_settings, notify_settings.to.c_str(), texts.subject.c_str(),
-                       texts.email_body.c_str(), texts.telegram_text.c_str());
+                       texts.email_body.c_str(), texts.telegram_text.c_str(), &facts);
 }

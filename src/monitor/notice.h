@@ -48,16 +48,19 @@ static_assert(std::is_trivially_copyable_v<NoticeTally>);
 // notices, heartbeats), for the metrics file.
 const NoticeTally& notice_tally();
 
-// Hands one notice's texts to the senders: the e-mail to `recipients` when
-// e-mail is enabled, then the Telegram text when Telegram is enabled and the
-// text is not empty. Each sender waits for its curl; its outcome is only
-// counted in the notice tally. The senders write console notes.
+// Hands one notice's texts and figures to the senders, in the order of
+// the channel table: the e-mail to `recipients` when e-mail is enabled,
+// then the chat text over each chat channel that is enabled, when it is not
+// empty. Each sender waits for its curl; its outcome is only counted in the
+// notice tally. The senders write console notes.
 void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
-                        const char* subject, const char* email_body, const char* telegram_text);
+                        const char* subject, const char* email_body, const char* telegram_text,
+                        const NoticeFacts* facts);
 
 // Builds the notice, logs "***Alert sending :<subject>", then sends the
-// e-mail to the `to` list (when e-mail is enabled) and the Telegram text
-// (when Telegram is enabled), in this order. Every notice is logged, whether
+// e-mail to the `to` list (when e-mail is enabled) and the chat text and
+// the notice's figures over the chat channels that are enabled, in the
+// order of the channel table. Every notice is logged, whether
 // or not a channel is enabled; the senders' outcome is not looked at and
 // never changes the monitor's state.
 void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& sample,

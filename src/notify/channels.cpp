@@ -4,8 +4,10 @@
 
 #include "notify/email.h"
 #include "notify/telegram.h"
+#include "notify/webhook.h"
 
-const NotifyChannel* const kChannels[kChannelCount] = {&kEmailChannel, &kTelegramChannel};
+const NotifyChannel* const kChannels[kChannelCount] = {&kEmailChannel, &kTelegramChannel,
+                                                       &kWebhookChannel};
 
 bool channel_takes(const NotifyChannel& channel, const NotifySettings& settings,
                    const ChannelMessage& message) {

@@ -5,9 +5,24 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "config/notify_settings.h"
 #include "platform/command.h"
+#include "sampling/sample.h"
+
+// The figures of one notice, for a channel that hands them on as data.
+struct NoticeFacts {
+    const char* event;       // "alert", "recovery", "heartbeat", "test"
+    const char* host;        // the host label
+    const char* monitor;     // "CPU HIGH"; null for the heartbeat and the test
+    const char* value;       // the figure as the texts show it, "97.3"; null likewise
+    std::int32_t threshold;  // percent
+    std::int32_t count;      // the consecutive cycles the monitor requires
+    const char* local_time;  // "2026-03-07 04:05:09"
+    const TopList* cpu_top;  // null: none
+    const TopList* mem_top;
+};
 
 // The texts of one notice; each channel sends the ones it uses.
 struct ChannelMessage {
@@ -15,6 +30,7 @@ struct ChannelMessage {
     const char* subject;
     const char* body;        // the e-mail body
     const char* short_text;  // the chat message
+    const NoticeFacts* facts;
 };
 
 // What "-check" asks of a settings key of a channel.
@@ -46,7 +62,7 @@ struct NotifyChannel {
 };
 
 // Every channel, in the order a notice goes out.
-constexpr std::size_t kChannelCount = 2;
+constexpr std::size_t kChannelCount = 3;
 extern const NotifyChannel* const kChannels[kChannelCount];
 
 // Whether `channel` takes `message`: switched on, and the text it needs

@@ -56,10 +56,15 @@ bool finish_transient_file(std::FILE* file, const char* path) {
 }
 
 bool write_curl_config(const char* path, const char* option, const char* value) {
+    const CurlOption line{option, value};
+    return write_curl_config_lines(path, &line, 1);
+}
+
+bool write_curl_config_lines(const char* path, const CurlOption* options, std::size_t count) {
     std::FILE* file = plat::create_transient_file(path);
-    if (file != nullptr) {
-        std::fprintf(file, "%s = ", option);
-        put_config_value(file, value);
+    for (std::size_t i = 0; file != nullptr && i < count; ++i) {
+        std::fprintf(file, "%s = ", options[i].option);
+        put_config_value(file, options[i].value);
         std::fputc('\n', file);
     }
     return finish_transient_file(file, path);
@@ -70,6 +75,7 @@ void remove_leftover_send_files(std::uint32_t lock_wait_ms) {
     plat::FileLock lock{-1};
     if (plat::file_lock_acquire(kSendLockFile, lock_wait_ms, &lock) != plat::FileLockResult::held) return;
     (void)plat::delete_file(kMailMessageFile);
+    (void)plat::delete_file(kWebhookBodyFile);
     (void)plat::delete_file(kCurlConfigFile);
     plat::file_lock_release(&lock);
 }
@@ -96,7 +102,13 @@ NotRun run_under_lock(const CurlRequest& r, int* rc) {
     if (extra.path != nullptr && !extra.write(extra.path, extra.context)) {
         return {extra.what, kNotWrittenCompletely};
     }
-    if (!write_curl_config(kCurlConfigFile, r.config_option, r.config_value)) {
+    constexpr std::size_t kMaxConfigLines = 8;
+    CurlOption lines[kMaxConfigLines] = {{r.config_option, r.config_value}};
+    std::size_t count = 1;
+    for (std::size_t i = 0; i < r.more_config_count && count < kMaxConfigLines; ++i) {
+        lines[count++] = r.more_config[i];
+    }
+    if (!write_curl_config_lines(kCurlConfigFile, lines, count)) {
         if (extra.path != nullptr) plat::remove_transient_file(extra.path);
         return {"curl configuration file", kNotWrittenCompletely};
     }
@@ -120,7 +132,7 @@ bool send_with_curl(const CurlRequest& request) {
     if (rc == 0) {
         log_event("%s sent to %s\n", request.channel, request.sent_to);
     } else {
-        log_send_failure(request.channel, rc);
+        log_send_failure(request.channel, rc, request.http_peer);
     }
     return rc == 0;
 }

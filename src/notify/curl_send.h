@@ -5,16 +5,21 @@
 // outcome line. The channels only build their texts and requests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 #include "platform/locks.h"
 
-// curl reads the SMTP login ("user") and the Bot API address with the
-// token ("url") from this file, named on its command line by -K.
+// curl reads the SMTP login ("user"), the Bot API address with the token
+// and the webhook address ("url", the webhook's headers and body file after
+// it) from this file, named on its command line by -K.
 constexpr const char* kCurlConfigFile = "cpucurlconf.txt";
 // The mail message that curl uploads (-T).
 constexpr const char* kMailMessageFile = "cpumailtext.txt";
+// The webhook request body that curl posts (data-binary in the
+// configuration file).
+constexpr const char* kWebhookBodyFile = "cpuwebhookbody.txt";
 // The lock file that keeps two copies of the program in one directory from
 // using each other's message or configuration file.
 constexpr const char* kSendLockFile = "loadhawk_mail.lock";
@@ -57,14 +62,26 @@ struct SendFile {
     const void* context;
 };
 
+// One `option = "value"` line of the curl configuration file.
+struct CurlOption {
+    const char* option;  // "header"
+    const char* value;
+};
+
 // One send of a channel.
 struct CurlRequest {
     const char* channel;        // "Email": first word of its console notes and log lines
     const char* command;        // the whole curl command line
     const char* config_option;  // "user", "url"
     const char* config_value;   // the secret curl reads from its configuration file
+    // further lines of the configuration file, after the secret's
+    const CurlOption* more_config;
+    std::size_t more_config_count;
     SendFile file;
     const char* sent_to;        // "a@x, b@y", "chat_id 42": after "<channel> sent to "
+    // who answers with an HTTP status ("the receiver"): the meaning of
+    // curl's code 22 names it; null: the usual meaning
+    const char* http_peer;
     std::uint32_t timeout_seconds;
 };
 
@@ -87,6 +104,9 @@ bool finish_transient_file(std::FILE* file, const char* path);
 // \t \n \r \v, every other byte stands as it is. False, with no file left,
 // when it cannot be written completely.
 bool write_curl_config(const char* path, const char* option, const char* value);
+
+// The same with `count` lines, in order.
+bool write_curl_config_lines(const char* path, const CurlOption* options, std::size_t count);
 
 // Removes a message or configuration file that a crashed copy left behind,
 // unless another copy in this directory holds the send lock for all of

@@ -4,6 +4,9 @@
 
 namespace {
 
+// curl's code for an HTTP status of 400 or more under --fail
+constexpr int kCurlHttpError = 22;
+
 struct CodeMeaning {
     int rc;
     const char* meaning;
@@ -39,8 +42,10 @@ const char* curl_code_meaning(int rc) {
     return nullptr;
 }
 
-void log_send_failure(const char* channel, int rc) {
-    if (const char* meaning = curl_code_meaning(rc)) {
+void log_send_failure(const char* channel, int rc, const char* http_peer) {
+    if (rc == kCurlHttpError && http_peer != nullptr) {
+        log_event("%s not sent: curl rc=%d (HTTP error from %s)\n", channel, rc, http_peer);
+    } else if (const char* meaning = curl_code_meaning(rc)) {
         log_event("%s not sent: curl rc=%d (%s)\n", channel, rc, meaning);
     } else {
         log_event("%s not sent: curl rc=%d\n", channel, rc);

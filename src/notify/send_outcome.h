@@ -6,5 +6,6 @@
 const char* curl_code_meaning(int rc);
 
 // Logs "<channel> not sent: curl rc=<rc> (<meaning>)", the meaning left out
-// for a code without one.
-void log_send_failure(const char* channel, int rc);
+// for a code without one; with `http_peer` ("the receiver") an HTTP error
+// (22) reads "HTTP error from <http_peer>".
+void log_send_failure(const char* channel, int rc, const char* http_peer);

@@ -50,7 +50,7 @@ TEST_F(NotifySettingsFile, EmailOnlyScramblesThePasswordAndDefaultsTheSender) {
     ConsoleCapture console;
     NotifySettings s;
     EXPECT_EQ(load_notify_settings(&s), 1);
-    EXPECT_EQ(console.out(), "Email enabled: yes\nTelegram enabled: no\n");
+    EXPECT_EQ(console.out(), "Email enabled: yes\nTelegram enabled: no\nWebhook enabled: no\n");
     EXPECT_EQ(s.email_enabled, 1);
     EXPECT_EQ(s.telegram_enabled, 0);
     EXPECT_STREQ(s.from.c_str(), "bot@example.com");
@@ -75,19 +75,22 @@ TEST_F(NotifySettingsFile, EmailOnlyScramblesThePasswordAndDefaultsTheSender) {
 TEST_F(NotifySettingsFile, ChannelsAndHeartbeatFlags) {
     struct Row {
         const char* file;
-        int result, email, telegram, heartbeat;
+        int result, email, telegram, heartbeat, webhook;
     };
     const Row rows[] = {
-        {"token : \"123:abc\"\nchat_id : \"-100\"\n", 1, 0, 1, 0},
-        {"token : \"123:abc\"\n", 0, 0, 0, 0},
-        {"chat_id : \"-100\"\n", 0, 0, 0, 0},
-        {"server : \"s\"\nemail : \"e\"\n*password : \"p\"\nto : \"t\"\n", 0, 0, 0, 0},
-        {"server : \"s\"\nemail : \"e\"\npassword : \"   \"\nto : \"t\"\n", 0, 0, 0, 0},
-        {"iamalive : \"a@b\"\n", 0, 0, 0, 1},
-        {"iamalive : \"nobody\"\n", 0, 0, 0, 0},
-        {"iamalive : \"a@b\"\niamalive : \"nobody\"\n", 0, 0, 0, 1},
-        {"*token : \"1\"\n*chat_id : \"2\"\n", 0, 0, 0, 0},
-        {"server = \"s\"\nemail = \"e\"\npassword = \"p\"\nto = \"t\"\n", 1, 1, 0, 0},
+        {"token : \"123:abc\"\nchat_id : \"-100\"\n", 1, 0, 1, 0, 0},
+        {"token : \"123:abc\"\n", 0, 0, 0, 0, 0},
+        {"chat_id : \"-100\"\n", 0, 0, 0, 0, 0},
+        {"server : \"s\"\nemail : \"e\"\n*password : \"p\"\nto : \"t\"\n", 0, 0, 0, 0, 0},
+        {"server : \"s\"\nemail : \"e\"\npassword : \"   \"\nto : \"t\"\n", 0, 0, 0, 0, 0},
+        {"iamalive : \"a@b\"\n", 0, 0, 0, 1, 0},
+        {"iamalive : \"nobody\"\n", 0, 0, 0, 0, 0},
+        {"iamalive : \"a@b\"\niamalive : \"nobody\"\n", 0, 0, 0, 1, 0},
+        {"*token : \"1\"\n*chat_id : \"2\"\n", 0, 0, 0, 0, 0},
+        {"server = \"s\"\nemail = \"e\"\npassword = \"p\"\nto = \"t\"\n", 1, 1, 0, 0, 0},
+        {"webhook : \"https://hooks.example.com/T1\"\n", 1, 0, 0, 0, 1},
+        {"webhook : \"\"\nwebhookformat : \"ntfy\"\n", 0, 0, 0, 0, 0},
+        {"*webhook : \"https://hooks.example.com/T1\"\n", 0, 0, 0, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
@@ -97,6 +100,7 @@ TEST_F(NotifySettingsFile, ChannelsAndHeartbeatFlags) {
         EXPECT_EQ(s.email_enabled, row.email);
         EXPECT_EQ(s.telegram_enabled, row.telegram);
         EXPECT_EQ(s.heartbeat_enabled, row.heartbeat);
+        EXPECT_EQ(s.webhook_enabled, row.webhook);
     }
 }
 
@@ -112,6 +116,7 @@ TEST_F(NotifySettingsFile, OptionalKeysAndTheirRepairs) {
     load_quietly(&s);
     EXPECT_STREQ(s.telegram_api.c_str(), "https://api.telegram.org");
     EXPECT_EQ(s.sendtimeout, 120);
+    EXPECT_STREQ(s.webhookformat.c_str(), "slack");
 }
 
 TEST_F(NotifySettingsFile, RewriteNormalisesOnlyTheFirstActiveLine) {
@@ -151,24 +156,33 @@ TEST_F(NotifySettingsFile, InvalidScrambledValueIsTakenLiterally) {
     EXPECT_STREQ(again.token.c_str(), "encry(1B04111G0A06)");
 }
 
-TEST_F(NotifySettingsFile, TokenTooLongToScrambleStaysPlainAndReadsBack) {
-    for (std::size_t length : {252u, 253u, 255u, 300u}) {
-        SCOPED_TRACE(length);
-        const std::string token(length, 'T');
-        const std::string file = "token : \"" + token + "\"\nchat_id : \"1\"\n";
-        write_file(kNotifySettingsFile, file);
-        NotifySettings s;
-        load_quietly(&s);
-        const std::string kept = token.substr(0, 255);
-        EXPECT_EQ(std::string(s.token.c_str()), kept);
-        if (length <= 252) {
-            EXPECT_NE(read_file(kNotifySettingsFile), file);
-        } else {
-            EXPECT_EQ(read_file(kNotifySettingsFile), file);
+TEST_F(NotifySettingsFile, SecretTooLongToScrambleStaysPlainAndReadsBack) {
+    struct Row {
+        const char* key;
+        std::size_t kept;  // the field's capacity
+    };
+    for (const Row row : {Row{"token", 255}, Row{"webhook", 1023}}) {
+        for (std::size_t length : {252u, 253u, 255u, 300u}) {
+            SCOPED_TRACE(std::string(row.key) + " " + std::to_string(length));
+            const std::string secret = "https://h/" + std::string(length - 10, 'T');
+            const std::string file = std::string(row.key) + " : \"" + secret + "\"\nchat_id : \"1\"\n";
+            write_file(kNotifySettingsFile, file);
+            NotifySettings s;
+            load_quietly(&s);
+            const std::string kept = secret.substr(0, row.kept);
+            const auto field = [row](const NotifySettings& n) {
+                return std::string(row.key[0] == 't' ? n.token.c_str() : n.webhook.c_str());
+            };
+            EXPECT_EQ(field(s), kept);
+            if (length <= 252) {
+                EXPECT_NE(read_file(kNotifySettingsFile), file);
+            } else {
+                EXPECT_EQ(read_file(kNotifySettingsFile), file);
+            }
+            NotifySettings again;
+            load_quietly(&again);
+            EXPECT_EQ(field(again), kept);
         }
-        NotifySettings again;
-        load_quietly(&again);
-        EXPECT_EQ(std::string(again.token.c_str()), kept);
     }
 }
 

@@ -116,6 +116,14 @@ TEST_F(ConfigCheck, NotifyFileMessages) {
          "Line 5: from holds a control character, which would start a line of its own in the message\n"},
         {good + "iamalive : \"a@b,\rc@d\"\n", 0,
          "Line 5: iamalive holds a control character, which would start a line of its own in the message\n"},
+        {good + "webhook : \"https://hooks.example.com/T/B/x\"\nwebhookformat : \"Teams\"\n"
+                "webhook : \"http://127.0.0.1:8080/x\"\n", 1, ""},
+        // a scrambled address is checked as the plain one it stands for
+        {good + "webhook : \"encry(00150612555D70044F0B0C041F1E33145A11)\"\n", 0,
+         "Line 5: webhook must be https:// for a host that is not this machine (http:// only to localhost)\n"},
+        {good + "webhook : \"hooks.example.com/x\"\nwebhookformat : \"xml\"\n", 0,
+         "Line 5: webhook must be https:// and a host, an optional :port and a path\n"
+         "Line 6: webhookformat must be one of slack, discord, teams, ntfy, json\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);

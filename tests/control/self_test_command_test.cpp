@@ -51,16 +51,19 @@ TEST_F(SelfTestCommand, NoSettingsFilesReportsBothChannelsNotConfigured) {
     EXPECT_EQ(r.out,
               "Testing Email alert...\nEmail not configured\n"
               "\nTesting Telegram alert...\nTelegram not configured\n"
-              "\nTest result:\nEmail    : FAILED\nTelegram : FAILED\n");
+              "\nTesting Webhook alert...\nWebhook not configured\n"
+              "\nTest result:\nEmail    : FAILED\nTelegram : FAILED\nWebhook  : FAILED\n");
     // the monitor settings file's own message; nothing else of the loaders
     EXPECT_EQ(r.err, "Error: loadhawk_setup.txt not found\n");
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),
               "Email test skipped: email not configured\n"
               "Telegram test skipped: telegram not configured\n"
+              "Webhook test skipped: webhook not configured\n"
               "***TEST sending : loadhawk notification test\n"
               "Email test FAILED\n"
-              "Telegram test FAILED\n");
+              "Telegram test FAILED\n"
+              "Webhook test FAILED\n");
     EXPECT_EQ(curl_->calls(), "");
 }
 
@@ -72,16 +75,19 @@ TEST_F(SelfTestCommand, OnlyEmailWorkingIsEnoughForSuccess) {
     EXPECT_EQ(r.out,
               "Testing Email alert...\nSending email alert ...\nEmail command rc=0\nEmail test OK\n"
               "\nTesting Telegram alert...\nTelegram not configured\n"
-              "\nTest result:\nEmail    : OK\nTelegram : FAILED\n");
+              "\nTesting Webhook alert...\nWebhook not configured\n"
+              "\nTest result:\nEmail    : OK\nTelegram : FAILED\nWebhook  : FAILED\n");
     EXPECT_EQ(r.err, "");
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),
               "Send email to ops@example.com, oncall@example.com\n"
               "Email sent to ops@example.com, oncall@example.com\n"
               "Telegram test skipped: telegram not configured\n"
+              "Webhook test skipped: webhook not configured\n"
               "***TEST sending : loadhawk notification test\n"
               "Email test OK\n"
-              "Telegram test FAILED\n");
+              "Telegram test FAILED\n"
+              "Webhook test FAILED\n");
     // the computer's name, not the monitor settings' host label
     const std::regex message(
         "From: alerts@example.com\r\nTo: ops@example.com, oncall@example.com\r\n"
@@ -109,16 +115,19 @@ TEST_F(SelfTestCommand, BothFailingEvenInSilentMode) {
               "Testing Email alert...\nSending email alert ...\nEmail command rc=7\nEmail test FAILED\n"
               "\nTesting Telegram alert...\nSending Telegram alert ...\nTelegram command rc=7\n"
               "Telegram test FAILED\n"
-              "\nTest result:\nEmail    : FAILED\nTelegram : FAILED\n");
+              "\nTesting Webhook alert...\nWebhook not configured\n"
+              "\nTest result:\nEmail    : FAILED\nTelegram : FAILED\nWebhook  : FAILED\n");
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),
               "Send email to ops@example.com, oncall@example.com\n"
               "Email not sent: curl rc=7 (no connection to the server)\n"
               "Send Telegram alert to chat_id -1001\n"
               "Telegram not sent: curl rc=7 (no connection to the server)\n"
+              "Webhook test skipped: webhook not configured\n"
               "***TEST sending : loadhawk notification test\n"
               "Email test FAILED\n"
-              "Telegram test FAILED\n");
+              "Telegram test FAILED\n"
+              "Webhook test FAILED\n");
     EXPECT_EQ(curl_->calls(), "call\ncall\n");
 }
 
@@ -127,7 +136,8 @@ TEST_F(SelfTestCommand, BothMessagesCarryOneTimestamp) {
     write_file("loadhawk_email.txt", std::string(kMailOnly) + kTelegram);
     const Outcome r = run_test();
     EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out.substr(r.out.size() - 42), "\nTest result:\nEmail    : OK\nTelegram : OK\n");
+    EXPECT_EQ(r.out.substr(r.out.size() - 60),
+              "\nTest result:\nEmail    : OK\nTelegram : OK\nWebhook  : FAILED\n");
     std::smatch mail_time;
     const std::string message = curl_->message();
     ASSERT_TRUE(std::regex_search(message, mail_time, std::regex("\r\nTime: ([^\r]*)\r\n")));

@@ -15,19 +15,21 @@ TEST(StartLine, NamesEveryMonitorAndWhereAlertsGo) {
     m.mem_high_enabled = true;
     const std::string head = std::string("loadhawk ") + LOADHAWK_VERSION + " started (pid 42, interval 60 s, ";
     struct Row {
-        bool cpu_low, email, telegram, heartbeat;
+        bool cpu_low, email, telegram, webhook, heartbeat;
         const char* metrics;
         const char* tail;
     };
     const Row rows[] = {
-        {true, true, true, true, "/var/lib/m.prom",
+        {true, true, true, true, true, "/var/lib/m.prom",
          "CPU HIGH 85% x5, CPU LOW 10% x3, MEM HIGH 90% x2, MEM LOW off, heartbeat on, metrics /var/lib/m.prom, "
-         "channels: email, telegram)\n"},
-        {false, false, true, true, "",
+         "channels: email, telegram, webhook)\n"},
+        {false, false, true, false, true, "",
          "CPU HIGH 85% x5, CPU LOW off, MEM HIGH 90% x2, MEM LOW off, heartbeat on, metrics off, channels: telegram)\n"},
         // a heartbeat list with no channel to send it sends nothing
-        {false, false, false, true, "",
+        {false, false, false, false, true, "",
          "CPU HIGH 85% x5, CPU LOW off, MEM HIGH 90% x2, MEM LOW off, heartbeat off, metrics off, channels: none)\n"},
+        {false, false, false, true, false, "",
+         "CPU HIGH 85% x5, CPU LOW off, MEM HIGH 90% x2, MEM LOW off, heartbeat off, metrics off, channels: webhook)\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tail);
@@ -36,6 +38,7 @@ TEST(StartLine, NamesEveryMonitorAndWhereAlertsGo) {
         NotifySettings n{};
         n.email_enabled = row.email;
         n.telegram_enabled = row.telegram;
+        n.webhook_enabled = row.webhook;
         n.heartbeat_enabled = row.heartbeat;
         FixedText<kMetricsFileCap + 256> line;
         format_start_line(m, n, 42, line.out());

@@ -16,12 +16,12 @@ import time
 
 import pytest
 
-# the test peers (SMTP server, Bot API, curl stand-in) and their fixtures
+# the test peers (SMTP server, Bot API, webhook receiver, curl stand-in) and their fixtures
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "peers"))
 from peer_fixtures import (bot_api, bot_api_answering, data_refusing_smtp_server,  # noqa: E402,F401
                            dropping_smtp_server, fake_curl, mute_smtp_server,
                            rcpt_refusing_smtp_server, read_standin_log, smtp_server,
-                           starttls_smtp_server)
+                           starttls_smtp_server, webhook_receiver)
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"

@@ -89,7 +89,7 @@ def reap_ended_copies():
         if not state or state[0] != "Z" or state[1] != os.getpid():
             continue
         try:
-            comm = pathlib.Path(f"/proc/{pid}/comm").read_text().strip()
+            comm = pathlib.Path(f"/proc/{pid}/comm").read_text(encoding="latin-1").strip()
         except OSError:
             continue
         if comm.startswith("loadhawk") or comm.startswith("lh"):

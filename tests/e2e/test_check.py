@@ -29,6 +29,12 @@ def curl_in_reach(request):
 
 
 CASES = {
+    "webhook over plain http, unknown format": (
+        GOOD_SETUP, GOOD_EMAIL + 'webhook : "http://hooks.example.com/s3cret"\nwebhookformat : "xml"\n', 1,
+        "Checking loadhawk_setup.txt ...\nOK\n\nChecking loadhawk_email.txt ...\n"
+        "Line 6: webhook must be https:// for a host that is not this machine (http:// only to localhost)\n"
+        "Line 7: webhookformat must be one of slack, discord, teams, ntfy, json\n"
+        "FAILED\n\nResult: FAILED\n"),
     "examples": (None, None, 0,
                  "Checking loadhawk_setup.txt ...\nOK\n\nChecking loadhawk_email.txt ...\nOK\n\nResult: OK\n"),
     "both good with CRLF": (GOOD_SETUP.replace("\n", "\r\n"), GOOD_EMAIL.replace("\n", "\r\n"), 0,

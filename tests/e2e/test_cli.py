@@ -37,7 +37,7 @@ def expected_usage(path, windows):
         "  -stop         Stop running instance",
         "  -status       Show running status",
         "  -check        Validate config file format",
-        "  -test         Send test email / Telegram alert",
+        "  -test         Send test email / Telegram / webhook alert",
         "  -install      Install as a Windows service for this folder (as administrator)",
         "  -uninstall    Stop and remove the Windows service (as administrator)",
         "  -s            Silent mode",

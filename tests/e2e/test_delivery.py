@@ -92,7 +92,7 @@ def bot_text(request):
 
 # ------------------------------------------------------------------ -test, native, real curl
 
-def self_test_console(email, telegram, email_rc=0, telegram_rc=0):
+def self_test_console(email, telegram, email_rc=0, telegram_rc=0, webhook=None, webhook_rc=0):
     def part(label, name, state, rc):
         if state is None:
             return f"{label} not configured\n"
@@ -104,7 +104,9 @@ def self_test_console(email, telegram, email_rc=0, telegram_rc=0):
 
     return ("Testing Email alert...\n" + part("Email", "email", email, email_rc)
             + "\nTesting Telegram alert...\n" + part("Telegram", "Telegram", telegram, telegram_rc)
-            + f"\nTest result:\nEmail    : {word(email)}\nTelegram : {word(telegram)}\n")
+            + "\nTesting Webhook alert...\n" + part("Webhook", "webhook", webhook, webhook_rc)
+            + f"\nTest result:\nEmail    : {word(email)}\nTelegram : {word(telegram)}\n"
+            + f"Webhook  : {word(webhook)}\n")
 
 
 def test_self_test_reaches_the_smtp_server_and_the_bot_api(native, workdir, smtp_server, bot_api):
@@ -135,7 +137,9 @@ def test_self_test_reaches_the_smtp_server_and_the_bot_api(native, workdir, smtp
     assert log_messages(workdir) == [
         f"Send email to {TO}", f"Email sent to {TO}",
         f"Send Telegram alert to chat_id {CHAT_ID}", f"Telegram sent to chat_id {CHAT_ID}",
-        "***TEST sending : loadhawk notification test", "Email test OK", "Telegram test OK"]
+        "Webhook test skipped: webhook not configured",
+        "***TEST sending : loadhawk notification test", "Email test OK", "Telegram test OK",
+        "Webhook test FAILED"]
     assert not (workdir / MESSAGE_FILE).exists()
 
 
@@ -152,10 +156,12 @@ def test_self_test_with_wrong_password_or_closed_port_fails(native, workdir, smt
     r = native.run("-test", cwd=workdir)
     # curl: 7, could not connect
     assert (r.rc, r.out) == (1, self_test_console(False, None, email_rc=7))
-    assert log_messages(workdir)[-5:] == [
+    assert log_messages(workdir)[-7:] == [
         "Email not sent: curl rc=7 (no connection to the server)",
         "Telegram test skipped: telegram not configured",
-        "***TEST sending : loadhawk notification test", "Email test FAILED", "Telegram test FAILED"]
+        "Webhook test skipped: webhook not configured",
+        "***TEST sending : loadhawk notification test", "Email test FAILED", "Telegram test FAILED",
+        "Webhook test FAILED"]
     assert not (workdir / MESSAGE_FILE).exists()
 
 
@@ -215,7 +221,9 @@ def test_self_test_without_settings_and_in_silent_mode(program, workdir):
     assert log_messages(workdir) == 2 * [
         "Email test skipped: email not configured",
         "Telegram test skipped: telegram not configured",
-        "***TEST sending : loadhawk notification test", "Email test FAILED", "Telegram test FAILED"]
+        "Webhook test skipped: webhook not configured",
+        "***TEST sending : loadhawk notification test", "Email test FAILED", "Telegram test FAILED",
+        "Webhook test FAILED"]
 
 
 # ------------------------------------------------------------------ -test under Wine

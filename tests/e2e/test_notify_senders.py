@@ -53,7 +53,9 @@ def console(email, telegram, email_rc=0, telegram_rc=0, email_reason=None):
 
     return ("Testing Email alert...\n" + part("Email", "email", email, email_rc, email_reason)
             + "\nTesting Telegram alert...\n" + part("Telegram", "Telegram", telegram, telegram_rc)
-            + f"\nTest result:\nEmail    : {word(email)}\nTelegram : {word(telegram)}\n")
+            + "\nTesting Webhook alert...\nWebhook not configured\n"
+            + f"\nTest result:\nEmail    : {word(email)}\nTelegram : {word(telegram)}\n"
+            + "Webhook  : FAILED\n")
 
 
 def expected_test_mail(sender, to, data):

@@ -10,6 +10,8 @@ mute_smtp_server      a MutePeer: accepts connections, never answers
 bot_api      a running BotApiPeer (point `telegram_api` at .base)
 bot_api_answering     a factory: bot_api_answering(401) starts one that
              answers every request with that status
+webhook_receiver  a factory: webhook_receiver(status=200, delay=0) starts a
+             WebhookPeer (.url(), .requests with method, path, headers, body)
 fake_curl    a FakeCurl: a bin folder holding `curl` (the curl stand-in of
              the native build, tests/peers/curl_standin.c) to put first on
              PATH; .env(...) gives that environment, .calls() the records of
@@ -23,6 +25,7 @@ import pytest
 
 from bot_api_peer import BotApiPeer
 from smtp_peer import MutePeer, SmtpPeer, make_test_certificate
+from webhook_peer import WebhookPeer
 
 PEERS = pathlib.Path(__file__).resolve().parent
 
@@ -87,7 +90,7 @@ class FakeCurl:
         for entry in pathlib.Path("/proc").iterdir():
             try:
                 if entry.name.isdigit() and os.readlink(entry / "exe") == str(self.program):
-                    stat = (entry / "stat").read_text()
+                    stat = (entry / "stat").read_text(encoding="latin-1")
                     if stat[stat.rfind(")") + 2] != "Z":
                         found.append(int(entry.name))
             except OSError:
@@ -152,6 +155,19 @@ def bot_api_answering():
 
     def start(status):
         peers.append(BotApiPeer(status=status).start())
+        return peers[-1]
+
+    yield start
+    for peer in peers:
+        peer.stop()
+
+
+@pytest.fixture
+def webhook_receiver():
+    peers = []
+
+    def start(status=200, delay=0.0):
+        peers.append(WebhookPeer(status=status, delay=delay).start())
         return peers[-1]
 
     yield start
