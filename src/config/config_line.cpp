@@ -90,7 +90,8 @@ const char* longer_than_text(std::size_t limit) {
         const char* text;
     };
     static constexpr LimitText kTexts[] = {
-        {99, "longer than 99 characters"},    {127, "longer than 127 characters"},
+        {15, "longer than 15 characters"},    {99, "longer than 99 characters"},
+        {127, "longer than 127 characters"},
         {199, "longer than 199 characters"},  {255, "longer than 255 characters"},
         {799, "longer than 799 characters"},  {1023, "longer than 1023 characters"},
     };

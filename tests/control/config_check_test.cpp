@@ -111,6 +111,8 @@ TEST_F(ConfigCheck, NotifyFileMessages) {
          "Line 5: password longer than 127 characters\n"},
         {good + "password : \"encry(" + std::string(254, '0') + ")\"\n", 1, ""},
         {good + "to : \"" + std::string(800, 't') + "\"\n", 0, "Line 5: to longer than 799 characters\n"},
+        {good + "webhookformat : \"" + std::string(20, 'j') + "\"\n", 0,
+         "Line 5: webhookformat longer than 15 characters\n"},
         // a control character in an address, on every platform
         {good + "from : \"a@b.example\rBcc: x@evil.example\"\n", 0,
          "Line 5: from holds a control character, which would start a line of its own in the message\n"},
