@@ -50,7 +50,7 @@ int run_self_test_command() {
                     kTestSubject, host.c_str(), timestamp.c_str());
 
     const ChannelMessage message{settings.to.c_str(), subject.c_str(), body.c_str(),
-                                 telegram.c_str()};
+                                 telegram.c_str(), nullptr, nullptr, nullptr};
     bool passed[kChannelCount] = {};
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         const NotifyChannel& channel = *kChannels[i];

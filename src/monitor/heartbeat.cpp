@@ -36,8 +36,9 @@ void check_heartbeat_on_day(std::int32_t today, const Sample& sample,
         HeartbeatTexts texts{};
         build_heartbeat_texts(sample, monitor_settings, &texts);
         // the heartbeat goes to the iamalive list, not to `to`
-        send_over_channels(n, n.iamalive.c_str(), texts.subject.c_str(), texts.email_body.c_str(),
-                           texts.telegram_text.c_str());
+        const ChannelMessage message{n.iamalive.c_str(), texts.subject.c_str(), texts.email_body.c_str(),
+                                     texts.telegram_text.c_str(), nullptr, nullptr, nullptr};
+        send_over_channels(n, message);
     }
     // a heartbeat that could not be delivered is not tried again that day
     *remembered_day = today;

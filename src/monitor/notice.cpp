@@ -34,17 +34,19 @@ void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sa
     // the configured count, not the running counter
     const std::int32_t count = rule.count;
 
+    // after the list: an empty line and the "Using CPU now" block
+    const char* now = sample.cpu_now_text.c_str();
     if (event == NoticeEvent::alert) {
         // "2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 3 times"
         texts->subject.format("%s %s %s now %s%% %s %d%% for consecutive %d times", time, host,
                               figure, v, op, threshold, count);
         // "Now: ...\nHost: ...\nCPU HIGH ALERT\nCPU: 97.3%\nThreshold: 90%\nCount: 3\n<list>"
         texts->email_body.format("Now: %s\nHost: %s\n%s %s ALERT\n%s: %s%%\nThreshold: %d%%\n"
-                                 "Count: %d\n%s",
-                                 time, host, figure, level, figure, v, threshold, count, list);
+                                 "Count: %d\n%s\n%s",
+                                 time, host, figure, level, figure, v, threshold, count, list, now);
         // "ALERT CPU HIGH\nHost: ...\nCPU: 97.3% >= 90%\nCount: 3\n<list>Time: ..."
-        texts->telegram_text.format("ALERT %s %s\nHost: %s\n%s: %s%% %s %d%%\nCount: %d\n%sTime: %s",
-                                    figure, level, host, figure, v, op, threshold, count, list,
+        texts->telegram_text.format("ALERT %s %s\nHost: %s\n%s: %s%% %s %d%%\nCount: %d\n%s\n%sTime: %s",
+                                    figure, level, host, figure, v, op, threshold, count, list, now,
                                     time);
         return;
     }
@@ -52,11 +54,11 @@ void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sa
     texts->subject.format("%s %s %s %s back to normal - %s now %s%%", time, host, figure, level,
                           figure, v);
     // "Now: ...\nHost: ...\nCPU HIGH back to normal\nCPU: 12.0%\n<list>"
-    texts->email_body.format("Now: %s\nHost: %s\n%s %s back to normal\n%s: %s%%\n%s", time, host,
-                             figure, level, figure, v, list);
+    texts->email_body.format("Now: %s\nHost: %s\n%s %s back to normal\n%s: %s%%\n%s\n%s", time, host,
+                             figure, level, figure, v, list, now);
     // "RECOVERY CPU HIGH\nHost: ...\nCPU: 12.0%\n<list>Time: ..."
-    texts->telegram_text.format("RECOVERY %s %s\nHost: %s\n%s: %s%%\n%sTime: %s", figure, level,
-                                host, figure, v, list, time);
+    texts->telegram_text.format("RECOVERY %s %s\nHost: %s\n%s: %s%%\n%s\n%sTime: %s", figure, level,
+                                host, figure, v, list, now, time);
 }
 
 namespace {
@@ -77,9 +79,7 @@ void count_send(ChannelTally* channel, bool sent) {
 
 const NoticeTally& notice_tally() { return g_tally; }
 
-void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
-                        const char* subject, const char* email_body, const char* telegram_text) {
-    const ChannelMessage message{recipients, subject, email_body, telegram_text};
+void send_over_channels(const NotifySettings& notify_settings, const ChannelMessage& message) {
     // in the order of the table: e-mail first, then Telegram
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         const NotifyChannel& channel = *kChannels[i];
@@ -94,6 +94,9 @@ void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& s
     NoticeTexts texts{};
     build_notice_texts(monitor, event, sample, monitor_settings, &texts);
     log_event("***Alert sending :%s\n", texts.subject.c_str());
-    send_over_channels(notify_settings, notify_settings.to.c_str(), texts.subject.c_str(),
-                       texts.email_body.c_str(), texts.telegram_text.c_str());
+    const ChannelMessage message{notify_settings.to.c_str(),    texts.subject.c_str(),
+                                 texts.email_body.c_str(),      texts.telegram_text.c_str(),
+                                 sample.cpu_now_text.c_str(),   nullptr,
+                                 nullptr};
+    send_over_channels(notify_settings, message);
 }

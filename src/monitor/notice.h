@@ -21,8 +21,8 @@ constexpr std::size_t kNoticeTelegramCap = 4096;
 // The texts of one alert or recovery notice, rebuilt for every notice.
 struct NoticeTexts {
     FixedText<kNoticeSubjectCap> subject;         // the event log line and the e-mail subject
-    FixedText<kNoticeBodyCap> email_body;         // ends with the monitor's list text
-    FixedText<kNoticeTelegramCap> telegram_text;  // the list, then "Time: ..." as the last line
+    FixedText<kNoticeBodyCap> email_body;         // the monitor's list text, then the "Using CPU now" block
+    FixedText<kNoticeTelegramCap> telegram_text;  // the list, the block, then "Time: ..." as the last line
 };
 static_assert(std::is_trivially_copyable_v<NoticeTexts>);
 
@@ -48,12 +48,11 @@ static_assert(std::is_trivially_copyable_v<NoticeTally>);
 // notices, heartbeats), for the metrics file.
 const NoticeTally& notice_tally();
 
-// Hands one notice's texts to the senders: the e-mail to `recipients` when
-// e-mail is enabled, then the Telegram text when Telegram is enabled and the
-// text is not empty. Each sender waits for its curl; its outcome is only
-// counted in the notice tally. The senders write console notes.
-void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
-                        const char* subject, const char* email_body, const char* telegram_text);
+// Hands one notice's texts to the senders: the e-mail to its recipients
+// when e-mail is enabled, then the Telegram text when Telegram is enabled
+// and the text is not empty. Each sender waits for its curl; its outcome is
+// only counted in the notice tally. The senders write console notes.
+void send_over_channels(const NotifySettings& notify_settings, const ChannelMessage& message);
 
 // Builds the notice, logs "***Alert sending :<subject>", then sends the
 // e-mail to the `to` list (when e-mail is enabled) and the Telegram text

@@ -22,6 +22,10 @@ struct ProcessEntry {
     char name[kImageNameCap];  // image name without a path, UTF-8, cut to 259 bytes
     std::uint64_t working_set;  // bytes; filled by a working_set walk
     std::uint64_t cpu_time;     // kernel + user time in 100-ns units; filled by a cpu_time walk
+    // when the process started, in 100-ns units from a fixed point of this
+    // system (Linux: boot; Windows: 1601); only ever compared for equality,
+    // so that a pid used again by a new process is told apart
+    std::uint64_t start_time;
 };
 
 // One walk over a fresh list of all processes (the system's process

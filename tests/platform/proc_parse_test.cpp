@@ -28,6 +28,7 @@ TEST(ProcStat, NamesAndFieldsFromTheLastParenthesis) {
         EXPECT_EQ(std::string(fields.name, fields.name_length), row.name);
         EXPECT_EQ(fields.utime, 110u);
         EXPECT_EQ(fields.stime, 219u);
+        EXPECT_EQ(fields.start_ticks, 25u);
         EXPECT_EQ(fields.rss_pages, 2811u);
     }
 }
@@ -39,6 +40,7 @@ TEST(ProcStat, RejectsCutAndMalformedLines) {
     ASSERT_TRUE(plat::parse_proc_stat(whole.data(), whole.size(), &fields));
     EXPECT_EQ(fields.utime, 3u);
     EXPECT_EQ(fields.stime, 4u);
+    EXPECT_EQ(fields.start_ticks, 99u);
     EXPECT_EQ(fields.rss_pages, 55u);
 
     // cut right after rss, without a line end: still whole enough

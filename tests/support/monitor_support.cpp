@@ -12,6 +12,7 @@ Sample test_sample(double cpu_percent, int cpu_rounded, int mem_load) {
     s.mem_load = mem_load;
     s.cpu_top_text.assign(kCpuList);
     s.mem_top_text.assign(kMemList);
+    s.cpu_now_text.assign(kCpuNowBlock);
     s.timestamp.assign(kCycleTime);
     return s;
 }

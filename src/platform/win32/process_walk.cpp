@@ -103,6 +103,7 @@ WalkStep walk_step(ProcessWalk* walk, ProcessEntry* out) {
             if (read == TimesRead::gone) return WalkStep::gone;
         }
         out->pid = pid;
+        out->start_time = static_cast<std::uint64_t>(entry->CreateTime.QuadPart);
         text_copy_utf16(TextBuffer{out->name, sizeof out->name},
                         reinterpret_cast<const char16_t*>(entry->ImageName.Buffer),
                         entry->ImageName.Length / sizeof(wchar_t));
