@@ -1,6 +1,7 @@
 #include "monitor/notice.h"
 
 #include "notify/channels.h"
+#include "notify/email.h"
 #include "output/event_log.h"
 #include "platform/time.h"
 
@@ -11,7 +12,8 @@ constexpr std::size_t kNoticeFigureCap = 32;  // "97.3", "85"
 }  // namespace
 
 void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sample,
-                        const MonitorSettings& monitor_settings, NoticeTexts* texts) {
+                        const MonitorSettings& monitor_settings, NoticeTexts* texts,
+                        const MonitorState* state) {
     *texts = NoticeTexts{};
     const MonitorEntry& m = monitor_entry(monitor);
     const char* figure = m.figure;
@@ -34,9 +36,13 @@ void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sa
     // the configured count, not the running counter
     const std::int32_t count = rule.count;
 
-    // after the list: an empty line and the "Using CPU now" block
-    const char* now = sample.cpu_now_text.c_str();
-    if (event == NoticeEvent::alert) {
+    // after the list: an empty line, how long the condition held, and the
+    // "Using CPU now" block
+    FixedText<kHeldLineCap + kCpuNowTextCap> after;
+    if (state != nullptr) format_held_line(event, *state, sample.taken_at, after.out());
+    after.append("%s", sample.cpu_now_text.c_str());
+    const char* now = after.c_str();
+    if (event != NoticeEvent::recovery) {
         // "2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 3 times"
         texts->subject.format("%s %s %s now %s%% %s %d%% for consecutive %d times", time, host,
                               figure, v, op, threshold, count);
@@ -48,6 +54,11 @@ void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sa
         texts->telegram_text.format("ALERT %s %s\nHost: %s\n%s: %s%% %s %d%%\nCount: %d\n%s\n%sTime: %s",
                                     figure, level, host, figure, v, op, threshold, count, list, now,
                                     time);
+        if (event == NoticeEvent::reminder) {
+            const NoticeTexts alert = *texts;
+            texts->subject.format("Reminder: %s", alert.subject.c_str());
+            texts->telegram_text.format("REMINDER %s", alert.telegram_text.c_str());
+        }
         return;
     }
     // "2026-03-07 04:05:09 web1 CPU HIGH back to normal - CPU now 12.0%"
@@ -90,13 +101,21 @@ void send_over_channels(const NotifySettings& notify_settings, const ChannelMess
 
 void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& sample,
                          const MonitorSettings& monitor_settings,
-                         const NotifySettings& notify_settings) {
+                         const NotifySettings& notify_settings, MonitorState* state) {
     NoticeTexts texts{};
-    build_notice_texts(monitor, event, sample, monitor_settings, &texts);
+    build_notice_texts(monitor, event, sample, monitor_settings, &texts, state);
     log_event("***Alert sending :%s\n", texts.subject.c_str());
+    const char* message_id = nullptr;
+    const char* in_reply_to = nullptr;
+    if (state != nullptr && event == NoticeEvent::alert) {
+        new_message_id(notify_settings.from.c_str(), state->alert_id.out());
+        message_id = state->alert_id.c_str();
+    } else if (state != nullptr && !state->alert_id.empty()) {
+        in_reply_to = state->alert_id.c_str();
+    }
     const ChannelMessage message{notify_settings.to.c_str(),    texts.subject.c_str(),
                                  texts.email_body.c_str(),      texts.telegram_text.c_str(),
-                                 sample.cpu_now_text.c_str(),   nullptr,
-                                 nullptr};
+                                 sample.cpu_now_text.c_str(),   message_id,
+                                 in_reply_to};
     send_over_channels(notify_settings, message);
 }

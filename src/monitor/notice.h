@@ -8,11 +8,11 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
+#include "monitor/monitor_state.h"
+#include "monitor/notice_lines.h"
 #include "notify/channels.h"
 #include "sampling/sample.h"
 #include "text/fixed_text.h"
-
-enum class NoticeEvent { alert, recovery };
 
 constexpr std::size_t kNoticeSubjectCap = 256;
 constexpr std::size_t kNoticeBodyCap = 4096;
@@ -29,9 +29,13 @@ static_assert(std::is_trivially_copyable_v<NoticeTexts>);
 // Fills `texts` for `event` of `monitor` with the figures, list text and
 // timestamp of `sample`, the host label and the monitor's threshold and
 // configured count. CPU notices carry the CPU-time list, MEM notices the
-// memory list.
+// memory list. After the list, the body and the Telegram text (before its
+// time line) get an empty line, with `state` the line of format_held_line,
+// and the "Using CPU now" block. A reminder is the alert with "Reminder: "
+// before the subject and "REMINDER " before the Telegram text.
 void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sample,
-                        const MonitorSettings& monitor_settings, NoticeTexts* texts);
+                        const MonitorSettings& monitor_settings, NoticeTexts* texts,
+                        const MonitorState* state = nullptr);
 
 // What one channel made of the notices handed to it since start.
 struct ChannelTally {
@@ -58,7 +62,9 @@ void send_over_channels(const NotifySettings& notify_settings, const ChannelMess
 // e-mail to the `to` list (when e-mail is enabled) and the Telegram text
 // (when Telegram is enabled), in this order. Every notice is logged, whether
 // or not a channel is enabled; the senders' outcome is not looked at and
-// never changes the monitor's state.
+// never changes the monitor's state. With `state`, an alert's mail gets a
+// new Message-ID kept in the state, and a recovery's or reminder's mail
+// names it in In-Reply-To and References.
 void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& sample,
                          const MonitorSettings& monitor_settings,
-                         const NotifySettings& notify_settings);
+                         const NotifySettings& notify_settings, MonitorState* state = nullptr);

@@ -55,6 +55,7 @@ struct Sample {
     FixedText<kTopTextCap> cpu_top_text;
     FixedText<kCpuNowTextCap> cpu_now_text;  // the "Using CPU now" block
     FixedText<kTimestampCap> timestamp;
+    std::int64_t taken_at;  // the same moment in Unix seconds (0 if the clock cannot be read)
 };
 
 static_assert(std::is_trivially_copyable_v<TopEntry>);

@@ -59,6 +59,7 @@ void measure_system(CpuReading* previous, Sample* sample, const ProcessSource& p
     // the owner and command line are read for the five rows shown only
     render_cpu_now(*sample, sample->cpu_now_text.out());
     format_timestamp(sample->timestamp.out());
+    sample->taken_at = plat::unix_time();
 
     print_cycle_report(*sample);
 }

@@ -41,6 +41,9 @@ cpulownum : "1"
 *memlowthreshold : "10"
 """
 
+# the "Using CPU now" block of an alert in the first cycle
+FIRST_CYCLE = r"Using CPU now: no share yet \(first cycle since start\)"
+
 # the header lines after the subject (their values checked elsewhere)
 HEADS = (r"Date: [^\r]+\r\nMessage-ID: [^\r]+\r\nMIME-Version: 1\.0\r\n"
          r"Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n")
@@ -311,23 +314,27 @@ def test_monitor_run_alerts_arrive_by_mail_and_telegram(native, workdir, smtp_se
         r"From: \S+\r\nTo: [^\r]+\r\nSubject: (" + STAMP + r") e2e-host CPU now (\d+\.\d)% <= 100%"
         r" for consecutive 1 times\r\n" + HEADS + r"\r\n"
         r"Now: \1\r\nHost: e2e-host\r\nCPU LOW ALERT\r\nCPU: \2%\r\nThreshold: 100%\r\nCount: 1\r\n"
-        r"((?:TOP\d- PID: \d+ CPU_TIME: \d+\.\d sec COMMAND: [^\r]*\r\n)+)\r\n",
+        r"((?:TOP\d- PID: \d+ CPU_TIME: \d+\.\d sec COMMAND: [^\r]*\r\n)+)\r\n"
+        r"Holding since: \1 \(0 s\)\r\n" + FIRST_CYCLE + r"\r\n\r\n",
         cpu_mail.data.decode("latin-1"))
     assert cpu, cpu_mail.data
     stamp, figure, cpu_list = cpu.groups()
+    after = f"\nHolding since: {stamp} (0 s)\nUsing CPU now: no share yet (first cycle since start)\n"
     assert bot_text(cpu_request) == (f"ALERT CPU LOW\nHost: e2e-host\nCPU: {figure}% <= 100%\n"
-                                     f"Count: 1\n{cpu_list.replace(chr(13), '')}Time: {stamp}")
+                                     f"Count: 1\n{cpu_list.replace(chr(13), '')}{after}Time: {stamp}")
 
     mem = re.fullmatch(
         r"From: \S+\r\nTo: [^\r]+\r\nSubject: (" + STAMP + r") e2e-host MEM now (\d+)% >= 1%"
         r" for consecutive 1 times\r\n" + HEADS + r"\r\n"
         r"Now: \1\r\nHost: e2e-host\r\nMEM HIGH ALERT\r\nMEM: \2%\r\nThreshold: 1%\r\nCount: 1\r\n"
-        r"((?:TOP\d- PID: \d+ %MEM: \d+\.\d COMMAND: [^\r]*\r\n)+)\r\n",
+        r"((?:TOP\d- PID: \d+ %MEM: \d+\.\d COMMAND: [^\r]*\r\n)+)\r\n"
+        r"Holding since: \1 \(0 s\)\r\n" + FIRST_CYCLE + r"\r\n\r\n",
         mem_mail.data.decode("latin-1"))
     assert mem, mem_mail.data
     stamp, figure, mem_list = mem.groups()
+    after = f"\nHolding since: {stamp} (0 s)\nUsing CPU now: no share yet (first cycle since start)\n"
     assert bot_text(mem_request) == (f"ALERT MEM HIGH\nHost: e2e-host\nMEM: {figure}% >= 1%\n"
-                                     f"Count: 1\n{mem_list.replace(chr(13), '')}Time: {stamp}")
+                                     f"Count: 1\n{mem_list.replace(chr(13), '')}{after}Time: {stamp}")
 
     # each subject in the log before the two sends and their outcomes; the
     # console shows both rcs
@@ -359,6 +366,8 @@ CPU_LIST = ("TOP1- PID: 4242 CPU_TIME: 812.5 sec COMMAND: busy-worker\n"
             "TOP2- PID: 1 CPU_TIME: 3.0 sec COMMAND: init\n")
 MEM_LIST = ("TOP1- PID: 777 %MEM: 41.7 COMMAND: big-cache\n"
             "TOP2- PID: 1 %MEM: 0.1 COMMAND: init\n")
+CPU_NOW = ("Using CPU now (share of all 2 CPUs since the previous cycle):\n"
+           "NOW1- PID: 4242 CPU: 49.9% USER: build COMMAND: busy-worker CMDLINE: busy-worker --all\n")
 
 
 def test_alert_recovery_and_heartbeat_over_both_channels(native, workdir, reaper, smtp_server,
@@ -379,31 +388,43 @@ def test_alert_recovery_and_heartbeat_over_both_channels(native, workdir, reaper
     assert r.out.endswith("cycle done, remembered day 8\n")
 
     t1, t2, t3 = "2026-03-07 23:59:57", "2026-03-07 23:59:58", "2026-03-08 00:00:01"
+    # after each list: how long the condition held (MEM HIGH began at t1,
+    # its first count) and the driver's "Using CPU now" block
+    held = [f"Holding since: {t1} (0 s)\n", f"Began: {t1}, lasted 1 s\n",
+            f"Holding since: {t1} (1 s)\n", f"Began: {t1}, lasted 4 s\n"]
     expected = [
         # (recipients, subject, body, telegram text)
         (TO, f"{t1} e2e-host CPU now 97.3% >= 90% for consecutive 1 times",
          f"Now: {t1}\nHost: e2e-host\nCPU HIGH ALERT\nCPU: 97.3%\nThreshold: 90%\nCount: 1\n"
-         + CPU_LIST,
-         f"ALERT CPU HIGH\nHost: e2e-host\nCPU: 97.3% >= 90%\nCount: 1\n{CPU_LIST}Time: {t1}"),
+         + CPU_LIST + "\n" + held[0] + CPU_NOW,
+         f"ALERT CPU HIGH\nHost: e2e-host\nCPU: 97.3% >= 90%\nCount: 1\n{CPU_LIST}\n{held[0]}{CPU_NOW}"
+         f"Time: {t1}"),
         (TO, f"{t2} e2e-host CPU HIGH back to normal - CPU now 12.0%",
-         f"Now: {t2}\nHost: e2e-host\nCPU HIGH back to normal\nCPU: 12.0%\n" + CPU_LIST,
-         f"RECOVERY CPU HIGH\nHost: e2e-host\nCPU: 12.0%\n{CPU_LIST}Time: {t2}"),
+         f"Now: {t2}\nHost: e2e-host\nCPU HIGH back to normal\nCPU: 12.0%\n" + CPU_LIST + "\n"
+         + held[1] + CPU_NOW,
+         f"RECOVERY CPU HIGH\nHost: e2e-host\nCPU: 12.0%\n{CPU_LIST}\n{held[1]}{CPU_NOW}Time: {t2}"),
         (TO, f"{t2} e2e-host MEM now 90% >= 85% for consecutive 2 times",
          f"Now: {t2}\nHost: e2e-host\nMEM HIGH ALERT\nMEM: 90%\nThreshold: 85%\nCount: 2\n"
-         + MEM_LIST,
-         f"ALERT MEM HIGH\nHost: e2e-host\nMEM: 90% >= 85%\nCount: 2\n{MEM_LIST}Time: {t2}"),
+         + MEM_LIST + "\n" + held[2] + CPU_NOW,
+         f"ALERT MEM HIGH\nHost: e2e-host\nMEM: 90% >= 85%\nCount: 2\n{MEM_LIST}\n{held[2]}{CPU_NOW}"
+         f"Time: {t2}"),
         (TO, f"{t3} e2e-host MEM HIGH back to normal - MEM now 40%",
-         f"Now: {t3}\nHost: e2e-host\nMEM HIGH back to normal\nMEM: 40%\n" + MEM_LIST,
-         f"RECOVERY MEM HIGH\nHost: e2e-host\nMEM: 40%\n{MEM_LIST}Time: {t3}"),
+         f"Now: {t3}\nHost: e2e-host\nMEM HIGH back to normal\nMEM: 40%\n" + MEM_LIST + "\n"
+         + held[3] + CPU_NOW,
+         f"RECOVERY MEM HIGH\nHost: e2e-host\nMEM: 40%\n{MEM_LIST}\n{held[3]}{CPU_NOW}Time: {t3}"),
         ("alive@example.com", f"e2e-host loadhawk is up and running : {t3}",
          f"loadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}\n",
          f"IAMALIVE\nloadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}"),
     ]
     assert len(smtp_server.messages) == len(expected)
     assert len(bot_api.requests) == len(expected)
-    for (to, subject, body, text), mail, request in zip(expected, smtp_server.messages,
-                                                         bot_api.requests):
-        assert mail.data == mail_bytes(TEST_LOGIN, to, subject, body, mail.data)
+    # each recovery follows up its own alert's mail
+    ids = [re.search(rb"\r\nMessage-ID: (<[^>]+>)\r\n", mail.data).group(1).decode()
+           for mail in smtp_server.messages]
+    follow_up_of = [None, ids[0], None, ids[2], None]
+    for (to, subject, body, text), mail, request, answers in zip(
+            expected, smtp_server.messages, bot_api.requests, follow_up_of):
+        assert mail.data == mail_bytes(TEST_LOGIN, to, subject, body, mail.data, answers)
         assert mail.rcpt_tos == [a.strip() for a in to.split(",")]
         assert bot_text(request) == text
 
@@ -450,6 +471,20 @@ def test_alert_mail_is_a_complete_internet_message(native, workdir, reaper, smtp
         assert message["Content-Transfer-Encoding"].cte == "8bit"
         assert "\r\nHost: B\u00fcro-Server\r\n" in message.get_content()
     assert len(ids) == 2
+    # the recovery is threaded under its alert
+    parsed_alert = email.message_from_bytes(alert.data, policy=email.policy.strict)
+    parsed_recovery = email.message_from_bytes(recovery.data, policy=email.policy.strict)
+    assert parsed_alert["In-Reply-To"] is None
+    for name in ("In-Reply-To", "References"):
+        assert parsed_recovery[name].defects == (), name
+        assert parsed_recovery[name] == parsed_alert["Message-ID"], name
+    # the recovery is threaded under its alert
+    parsed_alert = email.message_from_bytes(alert.data, policy=email.policy.strict)
+    parsed_recovery = email.message_from_bytes(recovery.data, policy=email.policy.strict)
+    assert parsed_alert["In-Reply-To"] is None
+    for name in ("In-Reply-To", "References"):
+        assert parsed_recovery[name].defects == (), name
+        assert parsed_recovery[name] == parsed_alert["Message-ID"], name
 
     # a common spam filter, offline: only its two notes on locally sent mail
     report = subprocess.run(["spamassassin", "-L", "-t"], input=alert.data, capture_output=True,

@@ -204,3 +204,54 @@ TEST_F(MonitorNotice, OnlyTelegramEnabledWritesNoMailFile) {
     EXPECT_EQ(curl_->calls(), "call\n");
     EXPECT_FALSE(file_exists("curl_message.bin"));
 }
+
+TEST(NoticeTexts, DurationLinesOfAlertReminderAndRecovery) {
+    struct Span {
+        std::int64_t seconds;
+        const char* text;
+    };
+    const Span spans[] = {{-5, "0 s"}, {0, "0 s"}, {59, "59 s"}, {60, "1 min"}, {1500, "25 min"},
+                          {3599, "59 min"}, {3600, "1 h 0 min"}, {2 * 86400 - 1, "47 h 59 min"},
+                          {2 * 86400, "2 d 0 h"}, {9 * 86400 + 5 * 3600 + 7, "9 d 5 h"}};
+    for (const Span& span : spans) {
+        FixedText<32> text;
+        format_duration(span.seconds, text.out());
+        EXPECT_STREQ(text.c_str(), span.text) << span.seconds;
+    }
+
+    MonitorSettings settings = quiet_settings();
+    settings.cpu_high = {90, 3};
+    const Sample sample = test_sample(97.26, 97, 88);  // taken at kCycleUnixTime
+    MonitorState state{};
+    state.began.assign("2026-03-07 03:40:09");
+    state.began_at = kCycleUnixTime - 25 * 60;
+    state.ended_at = kCycleUnixTime - 60;
+    struct Row {
+        NoticeEvent event;
+        std::string subject_start;
+        std::string telegram_start;
+        std::string held;
+    };
+    const Row rows[] = {
+        {NoticeEvent::alert, "2026-03-07 04:05:09 web1 CPU now", "ALERT CPU HIGH\n",
+         "Holding since: 2026-03-07 03:40:09 (25 min)\n"},
+        {NoticeEvent::reminder, "Reminder: 2026-03-07 04:05:09 web1 CPU now", "REMINDER ALERT CPU HIGH\n",
+         "Reminder: holding since 2026-03-07 03:40:09, for 25 min\n"},
+        // lasted until the first cycle without the condition
+        {NoticeEvent::recovery, "2026-03-07 04:05:09 web1 CPU HIGH back to normal", "RECOVERY CPU HIGH\n",
+         "Began: 2026-03-07 03:40:09, lasted 24 min\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.held);
+        NoticeTexts texts{};
+        build_notice_texts(MonitorKind::cpu_high, row.event, sample, settings, &texts, &state);
+        EXPECT_EQ(std::string(texts.subject.c_str()).rfind(row.subject_start, 0), 0u);
+        const std::string after = kCpu + "\n" + row.held + kCpuNowBlock;
+        const std::string body = texts.email_body.c_str();
+        ASSERT_GE(body.size(), after.size());
+        EXPECT_EQ(body.substr(body.size() - after.size()), after);
+        const std::string telegram = texts.telegram_text.c_str();
+        EXPECT_EQ(telegram.rfind(row.telegram_start, 0), 0u);
+        EXPECT_NE(telegram.find(after + "Time: 2026-03-07 04:05:09"), std::string::npos);
+    }
+}

@@ -17,12 +17,13 @@
 // directory as the monitor run does (silently), remembers START-DAY as the
 // day of the start time, and runs one cycle per SCRIPT line
 // "CPU-PERCENT MEM-LOAD DAY-OF-MONTH YYYY-MM-DD hh:mm:ss": the four monitors
-// over those figures (with the list texts kDriverCpuList / kDriverMemList and
-// that timestamp), then the heartbeat check for that day. The senders are the
+// over those figures (with the list texts kDriverCpuList / kDriverMemList,
+// the block kDriverCpuNow and that timestamp), then the heartbeat check for that day. The senders are the
 // real ones, so notices go through curl.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
 
@@ -116,6 +117,23 @@ constexpr const char* kDriverMemList =
     "TOP1- PID: 777 %MEM: 41.7 COMMAND: big-cache\n"
     "TOP2- PID: 1 %MEM: 0.1 COMMAND: init\n";
 
+constexpr const char* kDriverCpuNow =
+    "Using CPU now (share of all 2 CPUs since the previous cycle):\n"
+    "NOW1- PID: 4242 CPU: 49.9% USER: build COMMAND: busy-worker CMDLINE: busy-worker --all\n";
+
+// The local time of "YYYY-MM-DD" "hh:mm:ss" in Unix seconds.
+std::int64_t unix_seconds_of(const char* date, const char* time) {
+    std::tm parts{};
+    if (std::sscanf(date, "%d-%d-%d", &parts.tm_year, &parts.tm_mon, &parts.tm_mday) != 3 ||
+        std::sscanf(time, "%d:%d:%d", &parts.tm_hour, &parts.tm_min, &parts.tm_sec) != 3) {
+        return 0;
+    }
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    parts.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&parts));
+}
+
 int run_cycles(int start_day, const char* script_path) {
     MonitorSettings monitor_settings{};
     // the settings reports stay off the driver's output, as in a background run
@@ -147,7 +165,9 @@ int run_cycles(int start_day, const char* script_path) {
         sample.mem_load = mem;
         sample.cpu_top_text.assign(kDriverCpuList);
         sample.mem_top_text.assign(kDriverMemList);
+        sample.cpu_now_text.assign(kDriverCpuNow);
         sample.timestamp.format("%s %s", date, time);
+        sample.taken_at = unix_seconds_of(date, time);
         evaluate_all_monitors(sample, monitor_settings, notify_settings, &run);
         check_heartbeat_on_day(day, sample, monitor_settings, notify_settings, &run.remembered_day);
         std::printf("cycle done, remembered day %d\n", run.remembered_day);

@@ -14,6 +14,7 @@ constexpr const char* kCpuList =
     "TOP2- PID: 12 CPU_TIME: 3.0 sec COMMAND: sh\n";
 constexpr const char* kMemList = "TOP1- PID: 21 %MEM: 40.0 COMMAND: big\n";
 constexpr const char* kCycleTime = "2026-03-07 04:05:09";
+constexpr std::int64_t kCycleUnixTime = 1804392309;  // the sample's taken_at
 constexpr const char* kCpuNowBlock =
     "Using CPU now (share of all 4 CPUs since the previous cycle):\n"
     "NOW1- PID: 11 CPU: 24.6% USER: build COMMAND: busy CMDLINE: busy --spin\n";
