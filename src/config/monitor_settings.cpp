@@ -126,6 +126,22 @@ MonitorKeyTarget monitor_key_target(const char* key) {
     return {MonitorField::none, MonitorKind::cpu_high};
 }
 
+const char* monitor_value_problem(const char* key, const char* value) {
+    const MonitorField field = monitor_key_target(key).field;
+    if (field != MonitorField::recover && field != MonitorField::remind) return nullptr;
+    const bool recover = field == MonitorField::recover;
+    const std::int32_t low = recover ? kRecoverMin : kRemindMin;
+    const std::int32_t high = recover ? kRecoverMax : kRemindMax;
+    std::int64_t number = 0;
+    std::size_t digits = 0;
+    for (; value[digits] >= '0' && value[digits] <= '9' && digits < 10; ++digits) {
+        number = number * 10 + (value[digits] - '0');
+    }
+    if (digits > 0 && value[digits] == '\0' && number >= low && number <= high) return nullptr;
+    return recover ? "must be a whole number of cycles from 1 to 1000"
+                   : "must be a whole number of minutes from 1 to 10080";
+}
+
 bool load_monitor_settings(MonitorSettings* settings) {
     set_defaults(settings);
     std::FILE* file = plat::open_kept_file(kMonitorSettingsFile, plat::KeptFileMode::read, nullptr);

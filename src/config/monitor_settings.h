@@ -128,6 +128,11 @@ constexpr std::int32_t kRecoverMax = 1000;
 constexpr std::int32_t kRemindMin = 1;
 constexpr std::int32_t kRemindMax = 10080;  // a week
 
+// Why `value` does not suit the optional key `key` (a recover key or
+// remind): not a whole number within its range; null when it does, and for
+// every other key.
+const char* monitor_value_problem(const char* key, const char* value);
+
 // The target of `key`; field none for a key the file does not use.
 MonitorKeyTarget monitor_key_target(const char* key);
 

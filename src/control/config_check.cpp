@@ -20,12 +20,16 @@ namespace {
 constexpr std::size_t kLineCap = 1024;
 
 // Whether the value of `key` on line `line_number` passes; prints why not:
-// a notification value that cannot reach curl as it must, a metrics file
-// whose folder cannot take it.
+// a notification value that cannot reach curl as it must, a recover or
+// remind value out of range, a metrics file whose folder cannot take it.
 bool value_passes(const char* key, const char* value, SettingsFile kind, int line_number) {
     if (kind == SettingsFile::notify) {
         const char* reason = setting_value_problem(key, value, plat::interpreter());
         if (reason == nullptr) return true;
+        console_out("Line %d: %s %s\n", line_number, key, reason);
+        return false;
+    }
+    if (const char* reason = monitor_value_problem(key, value)) {
         console_out("Line %d: %s %s\n", line_number, key, reason);
         return false;
     }
