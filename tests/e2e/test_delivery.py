@@ -14,6 +14,7 @@ import socket
 import subprocess
 import time
 import urllib.parse
+from pathlib import Path
 
 import pytest
 
@@ -390,6 +391,11 @@ def test_alert_recovery_and_heartbeat_over_both_channels(native, workdir, reaper
     t1, t2, t3 = "2026-03-07 23:59:57", "2026-03-07 23:59:58", "2026-03-08 00:00:01"
     # after each list: how long the condition held (MEM HIGH began at t1,
     # its first count) and the driver's "Using CPU now" block
+    # the heartbeat: the run began at t1; four notices, each over both channels
+    cmake_lists = (Path(__file__).parents[2] / "CMakeLists.txt").read_text()
+    version = re.search(r"project\(loadhawk VERSION (\S+) ", cmake_lists)
+    run_facts = (f"Version: {version.group(1)}\nUp: 4 s\nStanding alerts: none\n"
+                 "Notices since the last heartbeat: 8 sent, 0 failed")
     held = [f"Holding since: {t1} (0 s)\n", f"Began: {t1}, lasted 1 s\n",
             f"Holding since: {t1} (1 s)\n", f"Began: {t1}, lasted 4 s\n"]
     expected = [
@@ -413,8 +419,9 @@ def test_alert_recovery_and_heartbeat_over_both_channels(native, workdir, reaper
          + held[3] + CPU_NOW,
          f"RECOVERY MEM HIGH\nHost: e2e-host\nMEM: 40%\n{MEM_LIST}\n{held[3]}{CPU_NOW}Time: {t3}"),
         ("alive@example.com", f"e2e-host loadhawk is up and running : {t3}",
-         f"loadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}\n",
-         f"IAMALIVE\nloadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}"),
+         f"loadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}\n{run_facts}\n",
+         f"IAMALIVE\nloadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}\n"
+         f"{run_facts}"),
     ]
     assert len(smtp_server.messages) == len(expected)
     assert len(bot_api.requests) == len(expected)

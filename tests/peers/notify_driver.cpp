@@ -169,7 +169,11 @@ int run_cycles(int start_day, const char* script_path) {
         sample.timestamp.format("%s %s", date, time);
         sample.taken_at = unix_seconds_of(date, time);
         evaluate_all_monitors(sample, monitor_settings, notify_settings, &run);
-        check_heartbeat_on_day(day, sample, monitor_settings, notify_settings, &run.remembered_day);
+        // the run starts with its first cycle
+        if (run.heartbeat.started_at == 0) run.heartbeat.started_at = sample.taken_at;
+        run.heartbeat.monitors = run.monitors;
+        check_heartbeat_on_day(day, sample, monitor_settings, notify_settings, &run.remembered_day,
+                               &run.heartbeat);
         std::printf("cycle done, remembered day %d\n", run.remembered_day);
         std::fflush(stdout);
     }
