@@ -8,10 +8,12 @@ Every process a test starts is ended by pid (the `reaper` fixture).
 """
 import email
 import email.policy
+import getpass
 import re
 import shutil
 import socket
 import subprocess
+import sys
 import time
 import urllib.parse
 from pathlib import Path
@@ -634,3 +636,71 @@ def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, 
     for call in calls:
         assert call["message_after"] == call["message"]
     assert not (workdir / MESSAGE_FILE).exists()
+
+
+# ------------------------------------------------------------------ the process using the CPU now
+
+# CPU LOW at 100% holds in every cycle: the alert goes out in the third
+# cycle, when shares since the second are known; a reminder every minute
+BUSY_SETUP = """hostid : "e2e-host"
+interval : "1"
+*cpuhighthreshold : "85"
+*memhighthreshold : "85"
+cpulowthreshold : "100"
+cpulownum : "3"
+remind : "1"
+"""
+
+# six threads hashing (hashlib lets go of the interpreter lock for large
+# data): every CPU it can get, also on a machine busy with other work,
+# ending by itself after two minutes at the latest
+BUSY_CHILD = """
+import hashlib, threading, time
+end = time.monotonic() + 120
+data = b"x" * 1000000
+def spin():
+    while time.monotonic() < end:
+        hashlib.sha256(data).digest()
+threads = [threading.Thread(target=spin) for _ in range(6)]
+for t in threads: t.start()
+for t in threads: t.join()
+"""
+
+
+def test_alert_names_the_busy_process_first_and_a_reminder_follows_it(native, workdir, reaper,
+                                                                     smtp_server):
+    busy = reaper.track(subprocess.Popen([sys.executable, "-c", BUSY_CHILD]))
+    write_file(workdir, "loadhawk_setup.txt", BUSY_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(server=smtp_server.url))
+    m = Monitor(native, workdir)
+    assert wait_for(lambda: len(smtp_server.messages) >= 2, timeout=100), (m.out(), m.log())
+    m.end()
+    busy.kill()
+    busy.wait(timeout=10)
+    alert, reminder = (email.message_from_bytes(mail.data, policy=email.policy.strict)
+                       for mail in smtp_server.messages[:2])
+    for message in (alert, reminder):
+        for name in ("Subject", "Message-ID"):
+            assert message[name].defects == (), name
+
+    body = alert.get_content()
+    block = re.search(r"\r?\nUsing CPU now \(share of all (\d+) CPUs since the previous cycle\):\r?\n"
+                      r"NOW1- PID: (\d+) CPU: (\d+\.\d)% USER: (\S+) COMMAND: (\S+) CMDLINE: ([^\r\n]*)",
+                      body)
+    assert block, body
+    cpus, pid, share, user, name, command_line = block.groups()
+    assert int(pid) == busy.pid, body
+    # more than half of one CPU
+    assert float(share) * int(cpus) > 50, body
+    assert user == getpass.getuser()
+    assert name.startswith("python3")
+    # the script's line feeds were made printable
+    assert command_line.startswith(f"{sys.executable} -c ?import hashlib"), command_line
+    assert re.search(r"\r?\nHolding since: " + STAMP + r" \(2 s\)\r?\n", body), body
+
+    # the reminder, a minute on, follows up the alert and says how long it has held
+    assert str(reminder["Subject"]).startswith("Reminder: ")
+    assert reminder["In-Reply-To"] == alert["Message-ID"]
+    assert reminder["References"] == alert["Message-ID"]
+    assert re.search(r"\r?\nReminder: holding since " + STAMP + r", for 1 min\r?\n", reminder.get_content())
+    assert "***Alert sending :Reminder: " in m.log()
