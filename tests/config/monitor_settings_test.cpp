@@ -136,10 +136,10 @@ TEST_F(MonitorSettingsFile, HostLabelIsCutTo99Characters) {
     EXPECT_EQ(std::string(s.hostid.c_str()), std::string(99, 'h'));
 }
 
-TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOffAndAMetricsFile) {
+TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOffAMetricsFileAndTheOptionalKeys) {
     write_file(kMonitorSettingsFile,
                "hostid : \"web-01\"\ninterval : \"30\"\n*cpulowthreshold : \"5\"\nmemhighnum : \"2\"\n"
-               "metricsfile : \"m/loadhawk.prom\"\n");
+               "metricsfile : \"m/loadhawk.prom\"\nmemlowrecover : \"4\"\nremind : \"90\"\n");
     ConsoleCapture console;
     MonitorSettings s;
     ASSERT_EQ(load_monitor_settings(&s), 1);
@@ -159,7 +159,9 @@ TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOffAndAMetricsFile) {
               "MEM LOW monitor : ON\n"
               "  memlowthreshold : 10%\n"
               "  memlownum       : 50\n\n"
-              "metricsfile : m/loadhawk.prom\n\n");
+              "metricsfile : m/loadhawk.prom\n\n"
+              "memlowrecover : 4 cycles\n\n"
+              "remind : 90 min\n\n");
 }
 
 TEST_F(MonitorSettingsFile, HostileBytesNeitherCrashNorLeak) {

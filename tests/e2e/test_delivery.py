@@ -706,7 +706,8 @@ def test_alert_names_the_busy_process_first_and_a_reminder_follows_it(native, wo
         assert command_line.startswith(f"{sys.executable} -c ?import hashlib"), command_line
         leads.append(rank == 1 and share * int(cpus.group(1)) > 50)
     assert any(leads), [alert.get_content(), reminder.get_content()]
-    assert re.search(r"\r?\nHolding since: " + STAMP + r" \(2 s\)\r?\n", alert.get_content())
+    # since the first of the three counted cycles, each at least a second
+    assert re.search(r"\r?\nHolding since: " + STAMP + r" \([2-9] s\)\r?\n", alert.get_content())
 
     # the reminder, a minute on, follows up the alert and says how long it has held
     assert str(reminder["Subject"]).startswith("Reminder: ")
