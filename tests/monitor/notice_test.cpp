@@ -91,7 +91,7 @@ TEST(NoticeTexts, LongestHostAndListsAreNotCut) {
     // with the longest "Using CPU now" block as well
     const std::string now_block = std::string(kCpuNowTextCap - 2, 'n') + "\n";
     sample.cpu_now_text.assign(now_block.c_str());
-    const std::string kNow = "\n" + now_block;
+    const std::string longest_now = "\n" + now_block;
     // the longest list texts: 1599 characters, ending in a line feed
     const std::string cpu_list = std::string(1598, 'c') + "\n";
     const std::string mem_list = std::string(1598, 'm') + "\n";
@@ -103,14 +103,14 @@ TEST(NoticeTexts, LongestHostAndListsAreNotCut) {
                                          " CPU now 100.0% >= 2147483647% for consecutive 2147483647 times");
     EXPECT_EQ(texts.email_body.c_str(), "Now: 2026-03-07 04:05:09\nHost: " + host +
                                             "\nCPU HIGH ALERT\nCPU: 100.0%\nThreshold: 2147483647%\n"
-                                            "Count: 2147483647\n" + cpu_list + kNow);
+                                            "Count: 2147483647\n" + cpu_list + longest_now);
     EXPECT_EQ(texts.telegram_text.c_str(), "ALERT CPU HIGH\nHost: " + host +
                                                "\nCPU: 100.0% >= 2147483647%\nCount: 2147483647\n" +
-                                               cpu_list + kNow + "Time: 2026-03-07 04:05:09");
+                                               cpu_list + longest_now + "Time: 2026-03-07 04:05:09");
     build_notice_texts(MonitorKind::mem_low, NoticeEvent::alert, sample, settings, &texts);
     EXPECT_EQ(texts.telegram_text.c_str(), "ALERT MEM LOW\nHost: " + host +
                                                "\nMEM: -2147483648% <= -2147483648%\nCount: 2147483647\n" +
-                                               mem_list + kNow + "Time: 2026-03-07 04:05:09");
+                                               mem_list + longest_now + "Time: 2026-03-07 04:05:09");
 }
 
 using MonitorNotice = InTempDirWithCurl;
