@@ -24,6 +24,12 @@ void apply_line(MonitorSettings* s, const char* key, const char* value, bool dis
         case MonitorField::metricsfile:
             if (!disabled) s->metricsfile.assign(value);
             return;
+        case MonitorField::recover:
+            if (!disabled) s->*monitor_entry(t.monitor).recover = parse_config_number(value);
+            return;
+        case MonitorField::remind:
+            if (!disabled) s->remind = parse_config_number(value);
+            return;
         case MonitorField::threshold:
         case MonitorField::count:
             break;
@@ -75,6 +81,7 @@ void set_defaults(MonitorSettings* s) {
     for (const MonitorEntry& m : kMonitors) {
         s->*m.rule = default_rule(m);
         s->*m.enabled = true;
+        s->*m.recover = kRecoverMin;
     }
 }
 
@@ -87,7 +94,12 @@ void repair(MonitorSettings* s) {
         const bool bad_threshold = m.high ? rule.threshold <= 0 : rule.threshold < 0;
         if (bad_threshold) rule.threshold = fallback.threshold;
         if (rule.count <= 0) rule.count = fallback.count;
+        // out of range: today's behaviour, recovery in the first cycle
+        std::int32_t& recover = s->*m.recover;
+        if (recover < kRecoverMin || recover > kRecoverMax) recover = kRecoverMin;
     }
+    // out of range: no reminders
+    if (s->remind < kRemindMin || s->remind > kRemindMax) s->remind = 0;
 }
 
 const char* on_off(bool flag) { return flag ? "ON" : "OFF"; }
@@ -110,6 +122,11 @@ void print_report(const MonitorSettings& s) {
         }
     }
     if (!s.metricsfile.empty()) console_note("metricsfile : %s\n\n", s.metricsfile.c_str());
+    // the optional keys only when they change what happens
+    for (const MonitorEntry& m : kMonitors) {
+        if (s.*m.recover != kRecoverMin) console_note("%s : %d cycles\n\n", m.recover_key, s.*m.recover);
+    }
+    if (s.remind != 0) console_note("remind : %d min\n\n", s.remind);
 }
 
 }  // namespace
@@ -126,6 +143,22 @@ MonitorKeyTarget monitor_key_target(const char* key) {
         if (std::strcmp(key, alias.key) == 0) return alias.target;
     }
     return {MonitorField::none, MonitorKind::cpu_high};
+}
+
+const char* monitor_value_problem(const char* key, const char* value) {
+    const MonitorField field = monitor_key_target(key).field;
+    if (field != MonitorField::recover && field != MonitorField::remind) return nullptr;
+    const bool recover = field == MonitorField::recover;
+    const std::int32_t low = recover ? kRecoverMin : kRemindMin;
+    const std::int32_t high = recover ? kRecoverMax : kRemindMax;
+    std::int64_t number = 0;
+    std::size_t digits = 0;
+    for (; value[digits] >= '0' && value[digits] <= '9' && digits < 10; ++digits) {
+        number = number * 10 + (value[digits] - '0');
+    }
+    if (digits > 0 && value[digits] == '\0' && number >= low && number <= high) return nullptr;
+    return recover ? "must be a whole number of cycles from 1 to 1000"
+                   : "must be a whole number of minutes from 1 to 10080";
 }
 
 bool load_monitor_settings(MonitorSettings* settings) {

@@ -32,6 +32,13 @@ struct MonitorSettings {
     bool cpu_low_enabled;
     bool mem_low_enabled;
     FixedText<kMetricsFileCap> metricsfile;  // empty: no metrics file
+    // cycles in a row without the condition before a standing alert is
+    // recovered; 1 (the default): the first such cycle
+    std::int32_t cpu_high_recover;
+    std::int32_t cpu_low_recover;
+    std::int32_t mem_high_recover;
+    std::int32_t mem_low_recover;
+    std::int32_t remind;  // minutes between reminders of a standing alert; 0: none
 };
 static_assert(std::is_trivially_copyable_v<MonitorSettings>);
 
@@ -54,27 +61,33 @@ struct MonitorEntry {
     const char* count_key;
     MonitorRule MonitorSettings::*rule;
     bool MonitorSettings::*enabled;
+    const char* recover_key;
+    std::int32_t MonitorSettings::*recover;
 };
 
 inline constexpr MonitorEntry kMonitors[kMonitorCount] = {
     {MonitorKind::cpu_high, true, true, "CPU", "CPU", "HIGH", "cpu_high", "cpuhighthreshold",
-     "cpuhighnum", &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled},
+     "cpuhighnum", &MonitorSettings::cpu_high, &MonitorSettings::cpu_high_enabled,
+     "cpuhighrecover", &MonitorSettings::cpu_high_recover},
     {MonitorKind::cpu_low, true, false, "CPU", "CPU", "LOW", "cpu_low", "cpulowthreshold",
-     "cpulownum", &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled},
+     "cpulownum", &MonitorSettings::cpu_low, &MonitorSettings::cpu_low_enabled,
+     "cpulowrecover", &MonitorSettings::cpu_low_recover},
     {MonitorKind::mem_high, false, true, "MEM", "MEMORY", "HIGH", "mem_high", "memhighthreshold",
-     "memhighnum", &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled},
+     "memhighnum", &MonitorSettings::mem_high, &MonitorSettings::mem_high_enabled,
+     "memhighrecover", &MonitorSettings::mem_high_recover},
     {MonitorKind::mem_low, false, false, "MEM", "MEMORY", "LOW", "mem_low", "memlowthreshold",
-     "memlownum", &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled},
+     "memlownum", &MonitorSettings::mem_low, &MonitorSettings::mem_low_enabled,
+     "memlowrecover", &MonitorSettings::mem_low_recover},
 };
 
 // The table row of `kind`.
 const MonitorEntry& monitor_entry(MonitorKind kind);
 
 // What a key of the monitor settings file sets.
-enum class MonitorField { none, hostid, interval, threshold, count, metricsfile };
+enum class MonitorField { none, hostid, interval, threshold, count, metricsfile, recover, remind };
 struct MonitorKeyTarget {
     MonitorField field;
-    MonitorKind monitor;  // for threshold and count
+    MonitorKind monitor;  // for threshold, count and recover
 };
 
 // The key names the loader accepts, old spellings included; "-check" reads
@@ -101,7 +114,24 @@ inline constexpr MonitorKeyAlias kMonitorKeyAliases[] = {
     {"memlowthreshold", {MonitorField::threshold, MonitorKind::mem_low}},
     {"memlownum", {MonitorField::count, MonitorKind::mem_low}},
     {"metricsfile", {MonitorField::metricsfile, MonitorKind::cpu_high}},
+    {"cpuhighrecover", {MonitorField::recover, MonitorKind::cpu_high}},
+    {"cpulowrecover", {MonitorField::recover, MonitorKind::cpu_low}},
+    {"memhighrecover", {MonitorField::recover, MonitorKind::mem_high}},
+    {"memlowrecover", {MonitorField::recover, MonitorKind::mem_low}},
+    {"remind", {MonitorField::remind, MonitorKind::cpu_high}},
 };
+
+// The smallest and largest values of the optional keys: cycles before a
+// recovery, minutes between reminders (0: none).
+constexpr std::int32_t kRecoverMin = 1;
+constexpr std::int32_t kRecoverMax = 1000;
+constexpr std::int32_t kRemindMin = 1;
+constexpr std::int32_t kRemindMax = 10080;  // a week
+
+// Why `value` does not suit the optional key `key` (a recover key or
+// remind): not a whole number within its range; null when it does, and for
+// every other key.
+const char* monitor_value_problem(const char* key, const char* value);
 
 // The target of `key`; field none for a key the file does not use.
 MonitorKeyTarget monitor_key_target(const char* key);

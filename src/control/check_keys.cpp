@@ -18,6 +18,8 @@ std::size_t monitor_slot(const MonitorKeyTarget& target) {
             return 3 + 2 * monitor;
         case MonitorField::none:
         case MonitorField::metricsfile:
+        case MonitorField::recover:
+        case MonitorField::remind:
             break;
     }
     return kSeenCap;

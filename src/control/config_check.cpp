@@ -22,8 +22,8 @@ namespace {
 constexpr std::size_t kLineCap = 1024;
 
 // Whether the value of `key` on line `line_number` passes; prints why not:
-// a notification value that cannot reach curl as it must, a metrics file
-// whose folder cannot take it.
+// a notification value that cannot reach curl as it must, a recover or
+// remind value out of range, a metrics file whose folder cannot take it.
 bool value_passes(const char* key, const char* value, SettingsFile kind, int line_number) {
     if (kind == SettingsFile::notify) {
         const char* reason = setting_value_problem(key, value, plat::interpreter());
@@ -36,6 +36,10 @@ bool value_passes(const char* key, const char* value, SettingsFile kind, int lin
     if (reason == nullptr && metrics) reason = metrics_file_problem(value);
     if (reason != nullptr) {
         console_out("Line %d: %s%s%s %s\n", line_number, key, metrics ? " " : "", metrics ? value : "", reason);
+        return false;
+    }
+    if (const char* problem = monitor_value_problem(key, value)) {
+        console_out("Line %d: %s %s\n", line_number, key, problem);
         return false;
     }
     if (!metrics || value[0] == '\0' || metrics_folder_writable(value)) {

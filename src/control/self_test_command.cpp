@@ -52,7 +52,7 @@ int run_self_test_command() {
     const NoticeFacts facts{"test", host.c_str(), nullptr, nullptr, 0, 0, timestamp.c_str(),
                             nullptr, nullptr};
     const ChannelMessage message{settings.to.c_str(), subject.c_str(), body.c_str(),
-                                 telegram.c_str(), &facts};
+                                 telegram.c_str(), &facts, nullptr, nullptr, nullptr};
     bool passed[kChannelCount] = {};
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         const NotifyChannel& channel = *kChannels[i];

@@ -47,7 +47,14 @@ void evaluate_monitor(MonitorKind monitor, const Sample& sample,
     const MonitorRule& rule = monitor_settings.*m.rule;
     const bool holds = monitor_condition_holds(monitor, monitor_value(m, sample), rule,
                                                monitor_settings.*m.enabled);
-    const MonitorStep step = step_monitor_state(state, holds, rule.count);
+    const std::int32_t recover = monitor_settings.*m.recover;
+    const MonitorStep step = step_monitor_state(state, holds, rule.count, recover);
+    if (step.began) {
+        // the period's first counted cycle: what its notices say it began
+        state->began.assign(sample.timestamp.c_str());
+        state->began_at = sample.taken_at;
+    }
+    if (step.gone == 1) state->ended_at = sample.taken_at;
     if (step.holds) {
         FixedText<kCountLineCap> line;
         format_count_line(m, rule, step, line.out());
@@ -58,17 +65,29 @@ void evaluate_monitor(MonitorKind monitor, const Sample& sample,
     } else if (step.consecutive > 0) {
         print_reset_line(m, rule, step.consecutive);
     }
+    if (step.gone > 0 && step.notice == StepNotice::none) {
+        console_note("%s %s recovery notice after [%d] of [%d] cycles back to normal\n", m.figure,
+                     m.level, step.gone, recover);
+    }
     // the count line of the cycle that fires stands in the log before the notice
     switch (step.notice) {
         case StepNotice::none:
+            if (reminder_due(*state, sample.taken_at, monitor_settings.remind)) {
+                send_monitor_notice(monitor, NoticeEvent::reminder, sample, monitor_settings,
+                                    notify_settings, state);
+                state->noticed_at = sample.taken_at;
+            }
             return;
         case StepNotice::alert:
+            state->noticed_at = sample.taken_at;
             send_monitor_notice(monitor, NoticeEvent::alert, sample, monitor_settings,
-                                notify_settings);
+                                notify_settings, state);
             return;
         case StepNotice::recovery:
             send_monitor_notice(monitor, NoticeEvent::recovery, sample, monitor_settings,
-                                notify_settings);
+                                notify_settings, state);
+            state->alert_id.clear();
+            state->began.clear();
             return;
     }
 }

@@ -28,23 +28,26 @@ struct MonitorSeries {
     const char* name;
     const char* help;
     bool percent;
-    std::int32_t (*value)(const MonitorFigures& monitor);
+    std::int64_t (*value)(const MonitorFigures& monitor);
 };
 
 constexpr MonitorSeries kMonitorSeries[] = {
     {"loadhawk_monitor_enabled", "1 when the threshold monitor is switched on.", false,
-     [](const MonitorFigures& m) -> std::int32_t { return m.enabled ? 1 : 0; }},
+     [](const MonitorFigures& m) -> std::int64_t { return m.enabled ? 1 : 0; }},
     {"loadhawk_monitor_threshold_ratio", "Threshold of the monitor, 0 to 1 (85% is 0.85).", true,
-     [](const MonitorFigures& m) { return m.rule.threshold; }},
+     [](const MonitorFigures& m) -> std::int64_t { return m.rule.threshold; }},
     {"loadhawk_monitor_required_cycles",
      "Cycles in a row the condition must hold before the monitor alerts.", false,
-     [](const MonitorFigures& m) { return m.rule.count; }},
+     [](const MonitorFigures& m) -> std::int64_t { return m.rule.count; }},
     {"loadhawk_monitor_consecutive_cycles",
      "Cycles in a row the condition has held since the counter last started from 0.", false,
-     [](const MonitorFigures& m) { return m.state.consecutive; }},
+     [](const MonitorFigures& m) -> std::int64_t { return m.state.consecutive; }},
     {"loadhawk_monitor_alerted",
      "1 while an alert stands and its recovery notice has not gone out.", false,
-     [](const MonitorFigures& m) -> std::int32_t { return m.state.alerted != 0 ? 1 : 0; }},
+     [](const MonitorFigures& m) -> std::int64_t { return m.state.alerted != 0 ? 1 : 0; }},
+    {"loadhawk_monitor_alert_start_timestamp_seconds",
+     "Unix time of the first counted cycle of the standing alert; 0 while none stands.", false,
+     [](const MonitorFigures& m) -> std::int64_t { return m.state.alerted ? m.state.began_at : 0; }},
 };
 
 void add_monitor_series(TextCursor* text, const MetricsFigures& f) {
@@ -53,11 +56,11 @@ void add_monitor_series(TextCursor* text, const MetricsFigures& f) {
         for (std::size_t i = 0; i < kMonitorCount; ++i) {
             FixedText<80> name;
             name.format("%s{monitor=\"%s\"}", series.name, kMonitors[i].label);
-            const std::int32_t value = series.value(f.monitors[i]);
+            const std::int64_t value = series.value(f.monitors[i]);
             if (series.percent) {
-                add_percent_ratio(text, name.c_str(), value);
+                add_percent_ratio(text, name.c_str(), static_cast<std::int32_t>(value));
             } else {
-                text->add("%s %d\n", name.c_str(), value);
+                text->add("%s %" PRId64 "\n", name.c_str(), value);
             }
         }
     }

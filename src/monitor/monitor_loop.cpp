@@ -23,7 +23,9 @@ void finish_sampled_cycle(const Sample& sample, const MonitorSettings& monitor_s
                           const NotifySettings& notify_settings, StateBetweenCycles* state) {
     evaluate_all_monitors(sample, monitor_settings, notify_settings, state);
     // the daily heartbeat, after the four monitors
-    check_heartbeat(sample, monitor_settings, notify_settings, &state->remembered_day);
+    state->heartbeat.started_at = state->metrics.start_time;
+    state->heartbeat.monitors = state->monitors;
+    check_heartbeat(sample, monitor_settings, notify_settings, &state->remembered_day, &state->heartbeat);
     publish_metrics(sample, monitor_settings, state->monitors, &state->metrics);
 
     console_note("\nWait %d seconds for next time check .....\n", monitor_settings.interval);

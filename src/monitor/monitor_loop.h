@@ -7,6 +7,7 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
+#include "monitor/heartbeat.h"
 #include "monitor/metrics_file.h"
 #include "monitor/monitor_state.h"
 #include "sampling/sample.h"
@@ -17,6 +18,7 @@ struct StateBetweenCycles {
     MonitorState monitors[kMonitorCount];  // in the order of kMonitors
     std::int32_t remembered_day;           // day of the month the heartbeat last saw
     MetricsOutput metrics;                 // the metrics file's start time and write state
+    HeartbeatFacts heartbeat;              // the start and the notice counts of the last heartbeat
     MonitorState& of(MonitorKind kind) { return monitors[static_cast<std::size_t>(kind)]; }
 };
 static_assert(std::is_trivially_copyable_v<StateBetweenCycles>);

@@ -1,6 +1,7 @@
 #include "monitor/notice.h"
 
 #include "notify/channels.h"
+#include "notify/email.h"
 #include "output/event_log.h"
 #include "output/system_events.h"
 #include "platform/time.h"
@@ -12,7 +13,8 @@ constexpr std::size_t kNoticeFigureCap = 32;  // "97.3", "85"
 }  // namespace
 
 void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sample,
-                        const MonitorSettings& monitor_settings, NoticeTexts* texts) {
+                        const MonitorSettings& monitor_settings, NoticeTexts* texts,
+                        const MonitorState* state) {
     *texts = NoticeTexts{};
     const MonitorEntry& m = monitor_entry(monitor);
     const char* figure = m.figure;
@@ -35,29 +37,40 @@ void build_notice_texts(MonitorKind monitor, NoticeEvent event, const Sample& sa
     // the configured count, not the running counter
     const std::int32_t count = rule.count;
 
-    if (event == NoticeEvent::alert) {
+    // after the list: an empty line, how long the condition held, and the
+    // "Using CPU now" block
+    FixedText<kHeldLineCap + kCpuNowTextCap> after;
+    if (state != nullptr) format_held_line(event, *state, sample.taken_at, after.out());
+    after.append("%s", sample.cpu_now_text.c_str());
+    const char* now = after.c_str();
+    if (event != NoticeEvent::recovery) {
         // "2026-03-07 04:05:09 web1 CPU now 97.3% >= 90% for consecutive 3 times"
         texts->subject.format("%s %s %s now %s%% %s %d%% for consecutive %d times", time, host,
                               figure, v, op, threshold, count);
         // "Now: ...\nHost: ...\nCPU HIGH ALERT\nCPU: 97.3%\nThreshold: 90%\nCount: 3\n<list>"
         texts->email_body.format("Now: %s\nHost: %s\n%s %s ALERT\n%s: %s%%\nThreshold: %d%%\n"
-                                 "Count: %d\n%s",
-                                 time, host, figure, level, figure, v, threshold, count, list);
+                                 "Count: %d\n%s\n%s",
+                                 time, host, figure, level, figure, v, threshold, count, list, now);
         // "ALERT CPU HIGH\nHost: ...\nCPU: 97.3% >= 90%\nCount: 3\n<list>Time: ..."
-        texts->telegram_text.format("ALERT %s %s\nHost: %s\n%s: %s%% %s %d%%\nCount: %d\n%sTime: %s",
-                                    figure, level, host, figure, v, op, threshold, count, list,
+        texts->telegram_text.format("ALERT %s %s\nHost: %s\n%s: %s%% %s %d%%\nCount: %d\n%s\n%sTime: %s",
+                                    figure, level, host, figure, v, op, threshold, count, list, now,
                                     time);
+        if (event == NoticeEvent::reminder) {
+            const NoticeTexts alert = *texts;
+            texts->subject.format("Reminder: %s", alert.subject.c_str());
+            texts->telegram_text.format("REMINDER %s", alert.telegram_text.c_str());
+        }
         return;
     }
     // "2026-03-07 04:05:09 web1 CPU HIGH back to normal - CPU now 12.0%"
     texts->subject.format("%s %s %s %s back to normal - %s now %s%%", time, host, figure, level,
                           figure, v);
     // "Now: ...\nHost: ...\nCPU HIGH back to normal\nCPU: 12.0%\n<list>"
-    texts->email_body.format("Now: %s\nHost: %s\n%s %s back to normal\n%s: %s%%\n%s", time, host,
-                             figure, level, figure, v, list);
+    texts->email_body.format("Now: %s\nHost: %s\n%s %s back to normal\n%s: %s%%\n%s\n%s", time, host,
+                             figure, level, figure, v, list, now);
     // "RECOVERY CPU HIGH\nHost: ...\nCPU: 12.0%\n<list>Time: ..."
-    texts->telegram_text.format("RECOVERY %s %s\nHost: %s\n%s: %s%%\n%sTime: %s", figure, level,
-                                host, figure, v, list, time);
+    texts->telegram_text.format("RECOVERY %s %s\nHost: %s\n%s: %s%%\n%s\n%sTime: %s", figure, level,
+                                host, figure, v, list, now, time);
 }
 
 namespace {
@@ -79,10 +92,7 @@ void count_send(ChannelTally* channel, bool sent) {
 
 const NoticeTally& notice_tally() { return g_tally; }
 
-void send_over_channels(const NotifySettings& notify_settings, const char* recipients,
-                        const char* subject, const char* email_body, const char* telegram_text,
-                        const NoticeFacts* facts) {
-    const ChannelMessage message{recipients, subject, email_body, telegram_text, facts};
+void send_over_channels(const NotifySettings& notify_settings, const ChannelMessage& message) {
     // in the order of the table: e-mail first, then the chat channels
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         const NotifyChannel& channel = *kChannels[i];
@@ -93,9 +103,9 @@ void send_over_channels(const NotifySettings& notify_settings, const char* recip
 
 void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& sample,
                          const MonitorSettings& monitor_settings,
-                         const NotifySettings& notify_settings) {
+                         const NotifySettings& notify_settings, MonitorState* state) {
     NoticeTexts texts{};
-    build_notice_texts(monitor, event, sample, monitor_settings, &texts);
+    build_notice_texts(monitor, event, sample, monitor_settings, &texts, state);
     log_event("***Alert sending :%s\n", texts.subject.c_str());
     report_system_event(event == NoticeEvent::alert ? SystemEvent::alert : SystemEvent::recovery, texts.subject.c_str());
     const MonitorEntry& m = monitor_entry(monitor);
@@ -112,6 +122,17 @@ void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& s
                             monitor_settings.hostid.c_str(), name.c_str(), value.c_str(),
                             rule.threshold, rule.count, sample.timestamp.c_str(),
                             &sample.cpu_top, &sample.mem_top};
-    send_over_channels(notify_settings, notify_settings.to.c_str(), texts.subject.c_str(),
-                       texts.email_body.c_str(), texts.telegram_text.c_str(), &facts);
+    const char* message_id = nullptr;
+    const char* in_reply_to = nullptr;
+    if (state != nullptr && event == NoticeEvent::alert) {
+        new_message_id(notify_settings.from.c_str(), state->alert_id.out());
+        message_id = state->alert_id.c_str();
+    } else if (state != nullptr && !state->alert_id.empty()) {
+        in_reply_to = state->alert_id.c_str();
+    }
+    const ChannelMessage message{notify_settings.to.c_str(),    texts.subject.c_str(),
+                                 texts.email_body.c_str(),      texts.telegram_text.c_str(),
+                                 &facts,                        sample.cpu_now_text.c_str(),
+                                 message_id,                    in_reply_to};
+    send_over_channels(notify_settings, message);
 }

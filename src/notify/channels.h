@@ -31,6 +31,15 @@ struct ChannelMessage {
     const char* body;        // the e-mail body
     const char* short_text;  // the chat message
     const NoticeFacts* facts;
+    // The "Using CPU now" block of an alert or recovery, which body and
+    // short_text already end with (before the chat message's time line);
+    // null for other messages.
+    const char* cpu_now;
+    // The mail's Message-ID, "<...>"; null: the mail makes its own.
+    const char* message_id;
+    // The Message-ID this notice follows up (a recovery: its alert's), for
+    // In-Reply-To and References; null: none.
+    const char* in_reply_to;
 };
 
 // What "-check" asks of a settings key of a channel.

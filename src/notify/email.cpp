@@ -34,11 +34,14 @@ struct MailTexts {
     const char* recipients;
     const char* subject;
     const char* body;
+    const char* message_id;
+    const char* in_reply_to;
 };
 
 bool write_message_file(const char* path, const void* context) {
     const MailTexts& m = *static_cast<const MailTexts*>(context);
-    return write_mail_message(path, m.from, m.recipients, m.subject, m.body);
+    return write_mail_message(path, m.from, m.recipients, m.subject, m.body, m.message_id,
+                              m.in_reply_to);
 }
 
 }  // namespace
@@ -84,16 +87,27 @@ SettingProblem build_mail_command_for(const NotifySettings& settings, const char
     return {nullptr, nullptr};
 }
 
+void new_message_id(const char* from, TextBuffer out) {
+    plat::LocalTime now{};
+    plat::local_time(&now);
+    FixedText<kComputerNameCap> computer;
+    (void)plat::computer_name(computer.out());
+    format_message_id(now, plat::own_pid(), ++g_message_count, from, computer.c_str(), out);
+}
+
 bool write_mail_message(const char* path, const char* from, const char* recipients,
-                        const char* subject, const char* body) {
+                        const char* subject, const char* body, const char* given_id,
+                        const char* in_reply_to) {
     plat::LocalTime now{};
     plat::local_time(&now);
     FixedText<kMailDateCap> date;
     format_mail_date(now, plat::local_utc_offset_minutes(), date.out());
-    FixedText<kComputerNameCap> computer;
-    (void)plat::computer_name(computer.out());
     FixedText<kMessageIdCap> message_id;
-    format_message_id(now, plat::own_pid(), ++g_message_count, from, computer.c_str(), message_id.out());
+    if (given_id != nullptr && given_id[0] != '\0') {
+        message_id.assign(given_id);
+    } else {
+        new_message_id(from, message_id.out());
+    }
     FixedText<kEncodedSubjectCap> encoded_subject;
     encode_header_text(subject, encoded_subject.out());
 
@@ -110,6 +124,13 @@ bool write_mail_message(const char* path, const char* from, const char* recipien
         put_crlf(file, date.c_str());
         put_crlf(file, "\nMessage-ID: ");
         put_crlf(file, message_id.c_str());
+        if (in_reply_to != nullptr && in_reply_to[0] != '\0') {
+            // mail clients thread a follow-up under the message it names
+            put_crlf(file, "\nIn-Reply-To: ");
+            put_crlf(file, in_reply_to);
+            put_crlf(file, "\nReferences: ");
+            put_crlf(file, in_reply_to);
+        }
         put_crlf(file, "\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
                        "Content-Transfer-Encoding: 8bit\n\n");
         put_crlf(file, body);
@@ -119,7 +140,7 @@ bool write_mail_message(const char* path, const char* from, const char* recipien
 }
 
 bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
-                const char* body) {
+                const char* body, const char* message_id, const char* in_reply_to) {
     if (settings == nullptr || !settings->email_enabled || recipients == nullptr ||
         recipients[0] == '\0') {
         return false;
@@ -140,7 +161,7 @@ bool send_email(const NotifySettings* settings, const char* recipients, const ch
     }
     FixedText<sizeof settings->email.buf + sizeof settings->password.buf> user;
     user.format("%s:%s", settings->email.c_str(), settings->password.c_str());
-    const MailTexts texts{settings->from.c_str(), recipients, subject, body};
+    const MailTexts texts{settings->from.c_str(), recipients, subject, body, message_id, in_reply_to};
     CurlRequest request{};
     request.channel = "Email";
     request.command = command.c_str();
@@ -177,7 +198,7 @@ constexpr ChannelKey kEmailKeys[] = {
 bool email_configured(const NotifySettings& s) { return s.email_enabled; }
 
 bool send_email_message(const NotifySettings& s, const ChannelMessage& m) {
-    return send_email(&s, m.recipients, m.subject, m.body);
+    return send_email(&s, m.recipients, m.subject, m.body, m.message_id, m.in_reply_to);
 }
 
 }  // namespace

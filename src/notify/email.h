@@ -30,20 +30,28 @@ bool append_mail_recipients(TextBuffer out, const char* recipients, plat::Interp
 // when `smtptls` is "try".
 const char* mail_tls_option(const NotifySettings& settings);
 
+// A new Message-ID for a mail from `from` (see format_message_id); each
+// call of the process gives another.
+void new_message_id(const char* from, TextBuffer out);
+
 // Writes the message file as a new transient file, every line feed stored
 // as carriage return and line feed: "From: %s", "To: %s", "Subject: %s"
 // (an encoded-word subject when it is not printable ASCII), "Date: ",
-// "Message-ID: ", "MIME-Version: 1.0", "Content-Type: text/plain;
-// charset=UTF-8", "Content-Transfer-Encoding: 8bit", the empty line and
-// "%s\n" with the body. Absent texts write nothing. False, with no file
-// left, when it cannot be written completely.
+// "Message-ID: " (`message_id` when given, else a new one), with
+// `in_reply_to` "In-Reply-To: " and "References: " naming that message,
+// "MIME-Version: 1.0", "Content-Type: text/plain; charset=UTF-8",
+// "Content-Transfer-Encoding: 8bit", the empty line and "%s\n" with the
+// body. Absent texts write nothing. False, with no file left, when it
+// cannot be written completely.
 bool write_mail_message(const char* path, const char* from, const char* recipients,
-                        const char* subject, const char* body);
+                        const char* subject, const char* body, const char* message_id = nullptr,
+                        const char* in_reply_to = nullptr);
 
 // Sends one message to `recipients`, its progress as console notes and its
 // outcome in the log. Returns true when curl ended with exit code 0.
 bool send_email(const NotifySettings* settings, const char* recipients, const char* subject,
-                const char* body);
+                const char* body, const char* message_id = nullptr,
+                const char* in_reply_to = nullptr);
 
 // The e-mail row of the channel table.
 extern const NotifyChannel kEmailChannel;

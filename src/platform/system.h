@@ -22,6 +22,9 @@ struct MemoryStatus {
 };
 [[nodiscard]] bool memory_status(MemoryStatus* out);
 
+// The logical CPUs the system runs processes on; at least 1.
+std::uint32_t logical_cpu_count();
+
 // The computer's name; false (and empty text) when it cannot be read.
 [[nodiscard]] bool computer_name(TextBuffer out);
 

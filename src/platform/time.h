@@ -21,6 +21,10 @@ void local_time(LocalTime* out);
 // daylight saving included); 0 when the zone cannot be read.
 std::int32_t local_utc_offset_minutes();
 
+// A clock that only goes forward, in 100-ns units from an arbitrary
+// start (CLOCK_MONOTONIC, GetTickCount64); 0 if it cannot be read.
+std::uint64_t monotonic_100ns();
+
 void sleep_ms(std::uint32_t milliseconds);
 
 // Seconds since 1970-01-01 00:00:00 UTC (0 if the clock cannot be read).

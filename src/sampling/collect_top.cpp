@@ -1,5 +1,6 @@
 #include "sampling/collect_top.h"
 
+#include "sampling/cpu_share.h"
 #include "sampling/top_list.h"
 #include "text/utf8.h"
 
@@ -7,11 +8,30 @@ namespace {
 
 constexpr double k100nsPerSecond = 10000000.0;
 
+// Offers `entry` with `value` to `list`.
+void offer(TopList* list, const plat::ProcessEntry& entry, double value, bool memory) {
+    // most processes of a walk end here, before their row is built
+    if (!top_value_would_enter(*list, value)) return;
+    TopEntry candidate{};
+    candidate.pid = static_cast<std::int32_t>(entry.pid);
+    // anyone names a process as they like, and a name cut by the system
+    // may end inside a character: the name that enters the list is
+    // printable UTF-8 before it reaches the console, the log or a message
+    candidate.name.assign(entry.name);
+    utf8_make_printable(candidate.name.buf);
+    if (memory) candidate.working_set = entry.working_set;
+    candidate.value = value;
+    insert_top_entry(list, &candidate);
+}
+
 // One walk: every process whose measure can be read is offered to the
-// list. Returns the processes the walk was refused.
+// list, and with `shares` its share since the previous cycle to `now`.
+// Returns the processes the walk was refused.
 std::uint32_t collect_top(const ProcessSource& source, plat::ProcessMeasure measure,
-                          std::uint64_t total_bytes, TopList* list) {
+                          std::uint64_t total_bytes, TopList* list, CpuShareTable* shares = nullptr,
+                          TopList* now = nullptr) {
     *list = TopList{};
+    if (now != nullptr) *now = TopList{};
     plat::ProcessWalk walk;
     if (!source.begin(&walk, measure)) {
         source.end(&walk);
@@ -28,18 +48,11 @@ std::uint32_t collect_top(const ProcessSource& source, plat::ProcessMeasure meas
             // the seconds of CPU the process has used since it started
             value = static_cast<double>(entry.cpu_time) / k100nsPerSecond;
         }
-        // most processes of a walk end here, before their row is built
-        if (!top_value_would_enter(*list, value)) continue;
-        TopEntry candidate{};
-        candidate.pid = static_cast<std::int32_t>(entry.pid);
-        // anyone names a process as they like, and a name cut by the system
-        // may end inside a character: the name that enters the list is
-        // printable UTF-8 before it reaches the console, the log or a message
-        utf8_make_printable(entry.name);
-        candidate.name.assign(entry.name);
-        if (measure == plat::ProcessMeasure::working_set) candidate.working_set = entry.working_set;
-        candidate.value = value;
-        insert_top_entry(list, &candidate);
+        offer(list, entry, value, measure == plat::ProcessMeasure::working_set);
+        if (shares != nullptr) {
+            const double share = share_observe(shares, entry.pid, entry.start_time, entry.cpu_time);
+            if (now != nullptr) offer(now, entry, share, false);
+        }
     }
     source.end(&walk);
     return walk.unreadable;
@@ -52,6 +65,7 @@ std::uint32_t collect_memory_top(std::uint64_t total_mb, TopList* list, const Pr
     return collect_top(source, plat::ProcessMeasure::working_set, total_mb << 20, list);
 }
 
-std::uint32_t collect_cpu_time_top(TopList* list, const ProcessSource& source) {
-    return collect_top(source, plat::ProcessMeasure::cpu_time, 0, list);
+std::uint32_t collect_cpu_time_top(TopList* list, const ProcessSource& source, CpuShareTable* shares,
+                                   TopList* now) {
+    return collect_top(source, plat::ProcessMeasure::cpu_time, 0, list, shares, now);
 }

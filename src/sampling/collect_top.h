@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/process_walk.h"
+#include "sampling/cpu_share.h"
 #include "sampling/sample.h"
 
 // Where the walks get their processes: the system (plat::process_walk_*),
@@ -24,5 +25,10 @@ std::uint32_t collect_memory_top(std::uint64_t total_mb, TopList* list,
                                  const ProcessSource& source = kSystemProcesses);
 
 // Clears `list` and fills it with the five largest accumulated CPU times,
-// in seconds. Returns the processes whose CPU time the walk was refused.
-std::uint32_t collect_cpu_time_top(TopList* list, const ProcessSource& source = kSystemProcesses);
+// in seconds. With `shares` (share_cycle_begin called for this cycle) every
+// process's times are recorded there and, with `now`, the five largest
+// shares since the previous cycle fill `now` (percent of all CPUs; a
+// process without a share never enters). Returns the processes whose CPU
+// time the walk was refused.
+std::uint32_t collect_cpu_time_top(TopList* list, const ProcessSource& source = kSystemProcesses,
+                                   CpuShareTable* shares = nullptr, TopList* now = nullptr);

@@ -26,6 +26,9 @@ struct TopEntry {
 constexpr std::size_t kTopRows = 5;
 constexpr std::size_t kTopTextCap = 1600;
 constexpr std::size_t kTopLineCap = 256;
+// "Using CPU now": a heading and five rows of at most kCpuNowLineCap bytes
+constexpr std::size_t kCpuNowLineCap = 320;
+constexpr std::size_t kCpuNowTextCap = 1800;
 
 // Five rows, largest value first, filled rows before empty ones.
 struct TopList {
@@ -43,8 +46,14 @@ struct Sample {
     // processes left out of this cycle's lists because reading them was
     // refused (the larger count of the two walks)
     std::uint32_t unreadable_processes;
+    // the five largest shares of all CPUs since the previous cycle, percent
+    TopList cpu_now;
+    bool cpu_now_measured;           // false in the first cycle: no share yet
+    std::uint32_t cpu_now_cpus;      // logical CPUs the shares are of
+    std::uint32_t cpu_now_left_out;  // processes beyond the ones remembered
     FixedText<kTopTextCap> mem_top_text;
     FixedText<kTopTextCap> cpu_top_text;
+    FixedText<kCpuNowTextCap> cpu_now_text;  // the "Using CPU now" block
     FixedText<kTimestampCap> timestamp;
     // the log's "not readable" line: the count it last said, when (Unix
     // seconds, 0 before the first), and whether the count held steady
@@ -52,6 +61,7 @@ struct Sample {
     std::uint32_t unreadable_logged;
     std::int64_t unreadable_logged_at;
     bool unreadable_steady;
+    std::int64_t taken_at;  // the same moment in Unix seconds (0 if the clock cannot be read)
 };
 
 static_assert(std::is_trivially_copyable_v<TopEntry>);

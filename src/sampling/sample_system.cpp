@@ -6,10 +6,15 @@
 #include "sampling/collect_top.h"
 #include "sampling/cpu_usage.h"
 #include "sampling/cycle_report.h"
+#include "sampling/render_cpu_now.h"
 #include "sampling/render_top_list.h"
 
 namespace {
 constexpr std::uint32_t kCyclePauseMs = 1000;
+
+// the previous cycle's CPU times of every process, kept for the whole run
+// in static storage (384 KiB), not on the stack
+CpuShareTable g_shares{};
 }  // namespace
 
 void sample_system(CpuReading* previous, Sample* sample) {
@@ -42,9 +47,10 @@ void log_unreadable_count(Sample* sample) {
 
 }  // namespace
 
-void measure_system(CpuReading* previous, Sample* sample, const ProcessSource& processes) {
+void measure_system(CpuReading* previous, Sample* sample, const ProcessSource& processes,
+                    bool (*cpu_source)(CpuReading* out)) {
     CpuReading now{};
-    const bool have_cpu = read_cpu(&now);
+    const bool have_cpu = cpu_source(&now);
     sample->cpu_percent = advance_cpu_reading(previous, have_cpu ? &now : nullptr);
     sample->cpu_rounded = round_cpu_percent(sample->cpu_percent);
 
@@ -61,13 +67,21 @@ void measure_system(CpuReading* previous, Sample* sample, const ProcessSource& p
 
     const std::uint32_t unreadable_before = sample->unreadable_processes;
     const std::uint32_t memory_refused = collect_memory_top(sample->total_mb, &sample->mem_top, processes);
-    const std::uint32_t cpu_refused = collect_cpu_time_top(&sample->cpu_top, processes);
+    static const std::uint32_t cpus = plat::logical_cpu_count();
+    share_cycle_begin(&g_shares, plat::monotonic_100ns(), cpus);
+    const std::uint32_t cpu_refused = collect_cpu_time_top(&sample->cpu_top, processes, &g_shares, &sample->cpu_now);
+    sample->cpu_now_measured = share_measured(g_shares);
+    sample->cpu_now_cpus = cpus;
+    sample->cpu_now_left_out = g_shares.left_out;
     sample->unreadable_processes = memory_refused > cpu_refused ? memory_refused : cpu_refused;
     log_unreadable_count(sample);
     sample->unreadable_steady = sample->unreadable_processes == unreadable_before;
     render_top_list(sample->mem_top, TopKind::memory, sample->mem_top_text.out());
     render_top_list(sample->cpu_top, TopKind::cpu_time, sample->cpu_top_text.out());
+    // the owner and command line are read for the five rows shown only
+    render_cpu_now(*sample, sample->cpu_now_text.out());
     format_timestamp(sample->timestamp.out());
+    sample->taken_at = plat::unix_time();
 
     print_cycle_report(*sample);
 }

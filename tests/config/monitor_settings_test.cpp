@@ -17,6 +17,8 @@ struct Expect {
     MonitorRule cpu_high, mem_high, cpu_low, mem_low;
     std::int32_t cpu_high_on, mem_high_on, cpu_low_on, mem_low_on;
     const char* metricsfile = "";
+    std::int32_t recover[kMonitorCount] = {1, 1, 1, 1};  // in the order of kMonitors
+    std::int32_t remind = 0;
 };
 
 const Expect kDefaults{"NoHostName", 60, {85, 5}, {85, 5}, {10, 50}, {10, 50}, 1, 1, 1, 1};
@@ -37,6 +39,8 @@ void expect_settings(const MonitorSettings& s, const Expect& e) {
     EXPECT_EQ(s.cpu_low_enabled, e.cpu_low_on);
     EXPECT_EQ(s.mem_low_enabled, e.mem_low_on);
     EXPECT_STREQ(s.metricsfile.c_str(), e.metricsfile);
+    for (std::size_t i = 0; i < kMonitorCount; ++i) EXPECT_EQ(s.*kMonitors[i].recover, e.recover[i]) << i;
+    EXPECT_EQ(s.remind, e.remind);
 }
 
 Expect with(Expect e, void (*change)(Expect&)) {
@@ -107,6 +111,11 @@ TEST_F(MonitorSettingsFile, KeysAliasesDisabledLinesAndRepairs) {
         {"metricsfile : \" /var/lib/x/loadhawk.prom \"\n*metricsfile : \"other.prom\"\n",
          with(kDefaults, [](Expect& e) { e.metricsfile = "/var/lib/x/loadhawk.prom"; })},
         {"metricsfile : \"a.prom\"\nmetricsfile : \"\"\n", kDefaults},
+        {"cpuhighrecover : \"3\"\nmemlowrecover : \"1000\"\nremind : \"60\"\n",
+         with(kDefaults, [](Expect& e) { e.recover[0] = 3; e.recover[3] = 1000; e.remind = 60; })},
+        // out of range or switched off: recovery at once, no reminders
+        {"cpulowrecover : \"0\"\nmemhighrecover : \"1001\"\nremind : \"-5\"\n*cpuhighrecover : \"4\"\n", kDefaults},
+        {"remind : \"30\"\n*remind : \"45\"\nremind : \"10081\"\n", kDefaults},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
@@ -127,10 +136,10 @@ TEST_F(MonitorSettingsFile, HostLabelIsCutTo99Characters) {
     EXPECT_EQ(std::string(s.hostid.c_str()), std::string(99, 'h'));
 }
 
-TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOffAndAMetricsFile) {
+TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOffAMetricsFileAndTheOptionalKeys) {
     write_file(kMonitorSettingsFile,
                "hostid : \"web-01\"\ninterval : \"30\"\n*cpulowthreshold : \"5\"\nmemhighnum : \"2\"\n"
-               "metricsfile : \"m/loadhawk.prom\"\n");
+               "metricsfile : \"m/loadhawk.prom\"\nmemlowrecover : \"4\"\nremind : \"90\"\n");
     ConsoleCapture console;
     MonitorSettings s;
     ASSERT_EQ(load_monitor_settings(&s), 1);
@@ -150,7 +159,9 @@ TEST_F(MonitorSettingsFile, ReportShowsEveryMonitorOnOrOffAndAMetricsFile) {
               "MEM LOW monitor : ON\n"
               "  memlowthreshold : 10%\n"
               "  memlownum       : 50\n\n"
-              "metricsfile : m/loadhawk.prom\n\n");
+              "metricsfile : m/loadhawk.prom\n\n"
+              "memlowrecover : 4 cycles\n\n"
+              "remind : 90 min\n\n");
 }
 
 TEST_F(MonitorSettingsFile, HostileBytesNeitherCrashNorLeak) {

@@ -40,6 +40,12 @@ TEST_F(ConfigCheck, MonitorFileMessages) {
     const Row rows[] = {
         {good, 1, ""},
         {good + "cpulowthreshold : \"5\"\ncpulownum : \"9\"\n", 1, ""},
+        {good + "cpuhighrecover : \"3\"\nmemlowrecover : \"1000\"\nremind : \"1\"\n", 1, ""},
+        {good + "memlowrecover : \"0\"\ncpulowrecover : \"1001\"\nremind : \"1x\"\nremind : \"10081\"\n", 0,
+         "Line 7: memlowrecover must be a whole number of cycles from 1 to 1000\n"
+         "Line 8: cpulowrecover must be a whole number of cycles from 1 to 1000\n"
+         "Line 9: remind must be a whole number of minutes from 1 to 10080\n"
+         "Line 10: remind must be a whole number of minutes from 1 to 10080\n"},
         {good + "cpulowthreshold : \"5\"\n", 0, "CPU LOW config incomplete: cpulownum missing\n"},
         {good + "cpulownum : \"5\"\n", 0, "CPU LOW config incomplete: cpulowthreshold missing\n"},
         {good + "memlowthreshold : \"5\"\n", 0, "MEM LOW config incomplete: memlownum missing\n"},

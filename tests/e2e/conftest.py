@@ -322,15 +322,18 @@ DATE = (rb"(?:Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d (?:Jan|Feb|Mar|Apr|May|Jun|Jul|
 MESSAGE_ID = rb"<\d{14}\.\d+\.\d+@[A-Za-z0-9.-]+>"
 
 
-def mail_bytes(sender, to, subject, body, data):
+def mail_bytes(sender, to, subject, body, data, in_reply_to=None):
     """The message file as the program writes it (CRLF line ends), with the
     Date and Message-ID that `data`, the message as curl read or sent it,
-    carries once each has its proper form."""
+    carries once each has its proper form; with `in_reply_to`, the
+    In-Reply-To and References lines of a follow-up."""
     date = re.search(rb"\r\nDate: (" + DATE + rb")\r\n", data)
     message_id = re.search(rb"\r\nMessage-ID: (" + MESSAGE_ID + rb")\r\n", data)
     assert date and message_id, data
     text = (f"From: {sender}\nTo: {to}\nSubject: {subject}\nDate: {date.group(1).decode()}\n"
-            f"Message-ID: {message_id.group(1).decode()}\nMIME-Version: 1.0\n"
+            f"Message-ID: {message_id.group(1).decode()}\n"
+            + (f"In-Reply-To: {in_reply_to}\nReferences: {in_reply_to}\n" if in_reply_to else "")
+            + "MIME-Version: 1.0\n"
             "Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n"
             f"{body}\n")
     return text.replace("\n", "\r\n").encode("latin-1")

@@ -8,14 +8,17 @@ Every process a test starts is ended by pid (the `reaper` fixture).
 """
 import email
 import email.policy
+import getpass
 import os
 import re
 import shutil
 import socket
 import subprocess
+import sys
 import threading
 import time
 import urllib.parse
+from pathlib import Path
 
 import pytest
 
@@ -42,6 +45,9 @@ cpulowthreshold : "100"
 cpulownum : "1"
 *memlowthreshold : "10"
 """
+
+# the "Using CPU now" block of an alert in the first cycle
+FIRST_CYCLE = r"Using CPU now: no share yet \(first cycle since start\)"
 
 # the header lines after the subject (their values checked elsewhere)
 HEADS = (r"Date: [^\r]+\r\nMessage-ID: [^\r]+\r\nMIME-Version: 1\.0\r\n"
@@ -337,23 +343,27 @@ def test_monitor_run_alerts_arrive_by_mail_and_telegram(native, workdir, smtp_se
         r"From: \S+\r\nTo: [^\r]+\r\nSubject: (" + STAMP + r") e2e-host CPU now (\d+\.\d)% <= 100%"
         r" for consecutive 1 times\r\n" + HEADS + r"\r\n"
         r"Now: \1\r\nHost: e2e-host\r\nCPU LOW ALERT\r\nCPU: \2%\r\nThreshold: 100%\r\nCount: 1\r\n"
-        r"((?:TOP\d- PID: \d+ CPU_TIME: \d+\.\d sec COMMAND: [^\r]*\r\n)+)\r\n",
+        r"((?:TOP\d- PID: \d+ CPU_TIME: \d+\.\d sec COMMAND: [^\r]*\r\n)+)\r\n"
+        r"Holding since: \1 \(0 s\)\r\n" + FIRST_CYCLE + r"\r\n\r\n",
         cpu_mail.data.decode("latin-1"))
     assert cpu, cpu_mail.data
     stamp, figure, cpu_list = cpu.groups()
+    after = f"\nHolding since: {stamp} (0 s)\nUsing CPU now: no share yet (first cycle since start)\n"
     assert bot_text(cpu_request) == (f"ALERT CPU LOW\nHost: e2e-host\nCPU: {figure}% <= 100%\n"
-                                     f"Count: 1\n{cpu_list.replace(chr(13), '')}Time: {stamp}")
+                                     f"Count: 1\n{cpu_list.replace(chr(13), '')}{after}Time: {stamp}")
 
     mem = re.fullmatch(
         r"From: \S+\r\nTo: [^\r]+\r\nSubject: (" + STAMP + r") e2e-host MEM now (\d+)% >= 1%"
         r" for consecutive 1 times\r\n" + HEADS + r"\r\n"
         r"Now: \1\r\nHost: e2e-host\r\nMEM HIGH ALERT\r\nMEM: \2%\r\nThreshold: 1%\r\nCount: 1\r\n"
-        r"((?:TOP\d- PID: \d+ %MEM: \d+\.\d COMMAND: [^\r]*\r\n)+)\r\n",
+        r"((?:TOP\d- PID: \d+ %MEM: \d+\.\d COMMAND: [^\r]*\r\n)+)\r\n"
+        r"Holding since: \1 \(0 s\)\r\n" + FIRST_CYCLE + r"\r\n\r\n",
         mem_mail.data.decode("latin-1"))
     assert mem, mem_mail.data
     stamp, figure, mem_list = mem.groups()
+    after = f"\nHolding since: {stamp} (0 s)\nUsing CPU now: no share yet (first cycle since start)\n"
     assert bot_text(mem_request) == (f"ALERT MEM HIGH\nHost: e2e-host\nMEM: {figure}% >= 1%\n"
-                                     f"Count: 1\n{mem_list.replace(chr(13), '')}Time: {stamp}")
+                                     f"Count: 1\n{mem_list.replace(chr(13), '')}{after}Time: {stamp}")
 
     # each subject in the log before the two sends and their outcomes; the
     # console shows both rcs
@@ -647,6 +657,13 @@ def test_alert_mail_is_a_complete_internet_message(scripted_load, workdir, smtp_
         assert message["Content-Transfer-Encoding"].cte == "8bit"
         assert f"\r\nHost: {shown}\r\n" in message.get_content()
     assert len(ids) == 2
+    # the recovery is threaded under its alert
+    parsed_alert = email.message_from_bytes(alert.data, policy=email.policy.strict)
+    parsed_recovery = email.message_from_bytes(recovery.data, policy=email.policy.strict)
+    assert parsed_alert["In-Reply-To"] is None
+    for name in ("In-Reply-To", "References"):
+        assert parsed_recovery[name].defects == (), name
+        assert parsed_recovery[name] == parsed_alert["Message-ID"], name
     if len(shown) > 20:
         return  # the filter's verdict on the short label stands for both
 
@@ -806,3 +823,82 @@ def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, 
     for call in calls:
         assert call["after"] == call["file"]
     assert not (workdir / MESSAGE_FILE).exists()
+
+
+# ------------------------------------------------------------------ the process using the CPU now
+
+# CPU LOW at 100% holds in every cycle: the alert goes out in the third
+# cycle, when shares since the second are known; a reminder every minute
+BUSY_SETUP = """hostid : "e2e-host"
+interval : "1"
+*cpuhighthreshold : "85"
+*memhighthreshold : "85"
+cpulowthreshold : "100"
+cpulownum : "3"
+*memlowthreshold : "10"
+remind : "1"
+"""
+
+# six threads hashing (hashlib lets go of the interpreter lock for large
+# data): every CPU it can get, also on a machine busy with other work,
+# ending by itself after two minutes at the latest
+BUSY_CHILD = """
+import hashlib, threading, time
+end = time.monotonic() + 120
+data = b"x" * 1000000
+def spin():
+    while time.monotonic() < end:
+        hashlib.sha256(data).digest()
+threads = [threading.Thread(target=spin) for _ in range(6)]
+for t in threads: t.start()
+for t in threads: t.join()
+"""
+
+
+def test_alert_names_the_busy_process_first_and_a_reminder_follows_it(native, workdir, reaper,
+                                                                     smtp_server):
+    busy = reaper.track(subprocess.Popen([sys.executable, "-c", BUSY_CHILD]))
+    write_file(workdir, "loadhawk_setup.txt", BUSY_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(server=smtp_server.url))
+    m = Monitor(native, workdir)
+    assert wait_for(lambda: len(smtp_server.messages) >= 2, timeout=100), (m.out(), m.log())
+    m.end()
+    busy.kill()
+    busy.wait(timeout=10)
+    # the alert and its reminder, nothing else
+    alert, reminder = (email.message_from_bytes(mail.data, policy=email.policy.strict)
+                       for mail in smtp_server.messages[:2])
+    assert m.log().count("***Alert sending :") == 2
+    for message in (alert, reminder):
+        for name in ("Subject", "Message-ID"):
+            assert message[name].defects == (), name
+
+    # the block of each notice: the busy child among its rows, and first with
+    # more than half of one CPU in at least one of them (on a machine shared
+    # with other busy work one cycle may rank another process above it)
+    heading = r"Using CPU now \(share of all (\d+) CPUs since the previous cycle\):\r?\n"
+    row = r"NOW(\d)- PID: (\d+) CPU: (\d+\.\d)% USER: (\S+) COMMAND: (\S+) CMDLINE: ([^\r\n]*)"
+    leads = []
+    for message in (alert, reminder):
+        body = message.get_content()
+        cpus = re.search(heading, body)
+        assert cpus, body
+        rows = {int(pid): (int(rank), float(share), user, name, command_line)
+                for rank, pid, share, user, name, command_line in re.findall(row, body)}
+        assert busy.pid in rows, body
+        rank, share, user, name, command_line = rows[busy.pid]
+        assert user == getpass.getuser()
+        assert name.startswith("python3")
+        # the script's line feeds were made printable
+        assert command_line.startswith(f"{sys.executable} -c ?import hashlib"), command_line
+        leads.append(rank == 1 and share * int(cpus.group(1)) > 50)
+    assert any(leads), [alert.get_content(), reminder.get_content()]
+    # since the first of the three counted cycles, each at least a second
+    assert re.search(r"\r?\nHolding since: " + STAMP + r" \([2-9] s\)\r?\n", alert.get_content())
+
+    # the reminder, a minute on, follows up the alert and says how long it has held
+    assert str(reminder["Subject"]).startswith("Reminder: ")
+    assert reminder["In-Reply-To"] == alert["Message-ID"]
+    assert reminder["References"] == alert["Message-ID"]
+    assert re.search(r"\r?\nReminder: holding since " + STAMP + r", for 1 min\r?\n", reminder.get_content())
+    assert "***Alert sending :Reminder: " in m.log()

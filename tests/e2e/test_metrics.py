@@ -51,6 +51,7 @@ TYPES = {
     "loadhawk_monitor_required_cycles": "gauge",
     "loadhawk_monitor_consecutive_cycles": "gauge",
     "loadhawk_monitor_alerted": "gauge",
+    "loadhawk_monitor_alert_start_timestamp_seconds": "gauge",
     "loadhawk_notices_total": "counter",
     "loadhawk_notice_last_sent_timestamp_seconds": "gauge",
     "loadhawk_last_cycle_timestamp_seconds": "gauge",
@@ -100,6 +101,11 @@ def check_loadhawk_series(samples, types, started, now):
     start = value(samples, "loadhawk_start_time_seconds")
     cycle = value(samples, "loadhawk_last_cycle_timestamp_seconds")
     assert started - 1 <= start <= cycle <= now + 1
+    # the standing CPU LOW alert began in the first cycle; no other stands
+    alert_start = {m: value(samples, "loadhawk_monitor_alert_start_timestamp_seconds", monitor=m)
+                   for m in MONITORS}
+    assert alert_start["cpu_high"] == alert_start["mem_high"] == alert_start["mem_low"] == 0
+    assert start <= alert_start["cpu_low"] <= start + 3
     assert value(samples, "loadhawk_build_info", version="1.0.0") == 1
     return consecutive["mem_low"], cycle
 

@@ -16,6 +16,7 @@ struct Cycle {
     double figure;  // cpu_percent (cpu_rounded is figure + 0.5, truncated) or mem_load
     std::string console;
     std::string log;
+    int minute = 0;  // when the cycle is taken, in minutes after the first
 };
 
 struct Scenario {
@@ -24,6 +25,8 @@ struct Scenario {
     MonitorRule rule;
     int enabled;
     std::vector<Cycle> cycles;
+    int recover = 1;  // cycles without the condition before the recovery
+    int remind = 0;   // minutes between reminders; 0: none
 };
 
 bool is_cpu(MonitorKind kind) { return kind == MonitorKind::cpu_high || kind == MonitorKind::cpu_low; }
@@ -33,6 +36,13 @@ std::string shown(const std::string& line) { return line + "\n"; }
 std::string logged(const std::string& line, const char* list) { return line + " TOP1- " + list + "\n"; }
 std::string sending(const std::string& subject) {
     return "***Alert sending :" + std::string(kCycleTime) + " web1 " + subject + "\n";
+}
+std::string reminding(const std::string& subject) {
+    return "***Alert sending :Reminder: " + std::string(kCycleTime) + " web1 " + subject + "\n";
+}
+std::string waiting(int gone, int recover) {
+    return "CPU HIGH recovery notice after [" + std::to_string(gone) + "] of [" + std::to_string(recover) +
+           "] cycles back to normal\n";
 }
 
 const std::string kCpu = kCpuList;
@@ -53,6 +63,8 @@ void play(const Scenario& sc, bool silent) {
         case MonitorKind::mem_low: rule = &settings.mem_low; settings.mem_low_enabled = sc.enabled; break;
     }
     *rule = sc.rule;
+    for (const MonitorEntry& m : kMonitors) settings.*m.recover = sc.recover;
+    settings.remind = sc.remind;
     MonitorState state{};
     std::size_t log_offset = 0;
     read_new_log(&log_offset);
@@ -60,8 +72,9 @@ void play(const Scenario& sc, bool silent) {
     for (const Cycle& cycle : sc.cycles) {
         SCOPED_TRACE("cycle " + std::to_string(++index));
         const int rounded = static_cast<int>(cycle.figure + 0.5);
-        const Sample sample = is_cpu(sc.kind) ? test_sample(cycle.figure, rounded, 50)
-                                              : test_sample(50.0, 50, static_cast<int>(cycle.figure));
+        Sample sample = is_cpu(sc.kind) ? test_sample(cycle.figure, rounded, 50)
+                                        : test_sample(50.0, 50, static_cast<int>(cycle.figure));
+        sample.taken_at += cycle.minute * 60;
         ConsoleCapture console;
         evaluate_monitor(sc.kind, sample, settings, notify, &state);
         EXPECT_EQ(console.out(), silent ? std::string() : cycle.console);
@@ -169,6 +182,31 @@ TEST_F(EvaluateMonitor, WalksEveryTransitionOfTheStateTable) {
              {89.5, shown("CPU Usage >= 90% count [1] of [3]"), logged("CPU Usage >= 90% count [1] of [3]", kCpuList)},
              {89.4, "CPU back below 90%, counter reset from [1] to [0]\n", ""},
          }},
+        {"recover 3: the alert stands through a relapse; recovery after three normal cycles in a row",
+         MonitorKind::cpu_high, {90, 1}, 1,
+         {
+             {95, shown(hi90_1), logged(hi90_1, kCpuList) + sending("CPU now 95.0% >= 90% for consecutive 1 times")},
+             {50, waiting(1, 3), ""},
+             {50, waiting(2, 3), ""},
+             {95, shown(hi90_still), logged(hi90_still, kCpuList)},
+             {50, waiting(1, 3), ""},
+             {50, waiting(2, 3), ""},
+             {50, "", sending("CPU HIGH back to normal - CPU now 50.0%")},
+             {50, "", ""},
+         },
+         3},
+        {"remind 60: a reminder each hour while the alert stands, also while it waits to recover, none after",
+         MonitorKind::cpu_high, {90, 1}, 1,
+         {
+             {95, shown(hi90_1), logged(hi90_1, kCpuList) + sending("CPU now 95.0% >= 90% for consecutive 1 times"), 0},
+             {95, shown(hi90_still), logged(hi90_still, kCpuList), 59},
+             {95, shown(hi90_still), logged(hi90_still, kCpuList) + reminding("CPU now 95.0% >= 90% for consecutive 1 times"), 60},
+             {95, shown(hi90_still), logged(hi90_still, kCpuList), 119},
+             {50, waiting(1, 2), reminding("CPU now 50.0% >= 90% for consecutive 1 times"), 125},
+             {50, "", sending("CPU HIGH back to normal - CPU now 50.0%"), 126},
+             {50, "", "", 300},
+         },
+         2, 60},
     };
     for (const Scenario& sc : scenarios) {
         play(sc, false);

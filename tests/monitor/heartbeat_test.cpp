@@ -161,3 +161,53 @@ TEST_F(Heartbeat, ClockCheckRemembersTodaysDay) {
     EXPECT_EQ(remembered, now.day);
     EXPECT_FALSE(file_exists(kLogFileName));
 }
+
+namespace {
+
+plat::LocalTime g_clock{};
+void stand_in_clock(plat::LocalTime* out) { *out = g_clock; }
+
+}  // namespace
+
+TEST_F(Heartbeat, AnUnreadableClockSendsNothingAndTheNextDaySendsTheRunsFacts) {
+    MonitorSettings settings = quiet_settings();
+    const NotifySettings notify = both_channels();
+    Sample sample = test_sample(42.35, 42, 61);
+    MonitorState monitors[kMonitorCount] = {};
+    monitors[0].alerted = true;
+    monitors[0].began.assign("2026-03-07 03:40:09");
+    monitors[3].alerted = true;
+    monitors[3].began.assign("2026-03-06 22:00:00");
+    HeartbeatFacts facts{kCycleUnixTime - (3 * 86400 + 4 * 3600), monitors, 0, 0};
+    notice_totals(&facts.sent_before, &facts.failed_before);
+    // two notices went out and one failed since the last heartbeat
+    facts.sent_before -= 2;
+    facts.failed_before -= 1;
+    std::int32_t remembered = 6;
+    ConsoleCapture console;
+    g_clock = plat::LocalTime{};  // all zero: day 0
+    check_heartbeat(sample, settings, notify, &remembered, &facts, &stand_in_clock);
+    EXPECT_EQ(remembered, 6);
+    EXPECT_EQ(curl_->calls(), "");
+
+    g_clock.day = 7;
+    check_heartbeat(sample, settings, notify, &remembered, &facts, &stand_in_clock);
+    EXPECT_EQ(remembered, 7);
+    EXPECT_EQ(curl_->calls(), "call\ncall\n");
+    const std::string facts_text = std::string("Version: ") + LOADHAWK_VERSION +
+                                   "\nUp: 3 d 4 h\nStanding alerts: CPU HIGH since 2026-03-07 03:40:09, "
+                                   "MEM LOW since 2026-03-06 22:00:00\n"
+                                   "Notices since the last heartbeat: 2 sent, 1 failed";
+    EXPECT_EQ(mail_without_stamps(curl_->message()),
+              mail_to("alive@example.com", (std::string(kHeartbeatBody) + facts_text + "\n").c_str()));
+    EXPECT_EQ(telegram_text_sent(curl_->config()), std::string(kHeartbeatTelegram) + "\n" + facts_text);
+
+    // the next day counts from after this heartbeat: its own sends are not notices
+    monitors[0].alerted = false;
+    monitors[3].alerted = false;
+    g_clock.day = 8;
+    check_heartbeat(sample, settings, notify, &remembered, &facts, &stand_in_clock);
+    EXPECT_EQ(telegram_text_sent(curl_->config()),
+              std::string(kHeartbeatTelegram) + "\nVersion: " + LOADHAWK_VERSION +
+                  "\nUp: 3 d 4 h\nStanding alerts: none\nNotices since the last heartbeat: 0 sent, 0 failed");
+}

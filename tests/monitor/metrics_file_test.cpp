@@ -14,14 +14,23 @@ namespace {
 
 // CPU HIGH off, CPU LOW alerted, MEM HIGH counting, MEM LOW quiet; one
 // e-mail sent and one failed, Telegram never tried.
+MonitorState state_of(std::int32_t consecutive, bool alerted, std::int64_t began_at) {
+    MonitorState state{};
+    state.consecutive = consecutive;
+    state.alerted = alerted;
+    state.began_at = began_at;
+    return state;
+}
+
 MetricsFigures test_figures() {
     MetricsFigures f{};
     f.cpu_percent = 97.3;
     f.mem_load = 42;
-    f.monitors[0] = {false, {85, 5}, {0, 0}};
-    f.monitors[1] = {true, {100, 1}, {0, 1}};
-    f.monitors[2] = {true, {101, 3}, {2, 0}};
-    f.monitors[3] = {true, {0, 1000}, {0, 0}};
+    // the alert's start shows while it stands only
+    f.monitors[0] = {false, {85, 5}, state_of(0, false, 0)};
+    f.monitors[1] = {true, {100, 1}, state_of(0, true, 1796719995)};
+    f.monitors[2] = {true, {101, 3}, state_of(2, false, 1796720001)};
+    f.monitors[3] = {true, {0, 1000}, state_of(0, false, 0)};
     f.notices.channels[0] = {1, 1, 1796720000};  // e-mail, the first channel
     f.start_time = 1796719990;
     f.cycle_time = 1796720005;
@@ -65,6 +74,12 @@ const char* const kTestText =
     "loadhawk_monitor_alerted{monitor=\"cpu_low\"} 1\n"
     "loadhawk_monitor_alerted{monitor=\"mem_high\"} 0\n"
     "loadhawk_monitor_alerted{monitor=\"mem_low\"} 0\n"
+    "# HELP loadhawk_monitor_alert_start_timestamp_seconds Unix time of the first counted cycle of the standing alert; 0 while none stands.\n"
+    "# TYPE loadhawk_monitor_alert_start_timestamp_seconds gauge\n"
+    "loadhawk_monitor_alert_start_timestamp_seconds{monitor=\"cpu_high\"} 0\n"
+    "loadhawk_monitor_alert_start_timestamp_seconds{monitor=\"cpu_low\"} 1796719995\n"
+    "loadhawk_monitor_alert_start_timestamp_seconds{monitor=\"mem_high\"} 0\n"
+    "loadhawk_monitor_alert_start_timestamp_seconds{monitor=\"mem_low\"} 0\n"
     "# HELP loadhawk_notices_total Notices handed to a channel since start, by result.\n"
     "# TYPE loadhawk_notices_total counter\n"
     "loadhawk_notices_total{channel=\"email\",result=\"sent\"} 1\n"

@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "monitor/evaluate_monitor.h"
 #include "output/silent_mode.h"
+#include "sampling/sample_system.h"
 #include "platform/time.h"
 #include "support/fake_curl.h"
 #include "support/monitor_support.h"
@@ -105,6 +107,55 @@ TEST_F(MonitorCycle, ComparesCpuRoundedShowsTheIntervalAndIsQuietWhenSilent) {
     EXPECT_EQ(read_new_log(&offset), "CPU Usage <= 10% count [1] of [5]" + line +
                                          "CPU Usage <= 10% count [2] of [5]" + line);
     EXPECT_EQ(run.remembered_day, now.day);
+}
+
+namespace {
+
+// System times handed to the cycle: each reading adds g_busy busy and
+// g_idle idle 100-ns units to the last.
+std::uint64_t g_busy = 0;
+std::uint64_t g_idle = 0;
+CpuReading g_reading{};
+bool fed_cpu(CpuReading* out) {
+    g_reading.idle_time += g_idle;
+    g_reading.kernel_time += g_idle + g_busy / 2;  // kernel time includes idle time
+    g_reading.user_time += g_busy - g_busy / 2;
+    *out = g_reading;
+    return true;
+}
+
+}  // namespace
+
+TEST_F(MonitorCycle, SystemTimesWithAHalfRoundUpToTheFigureTheMonitorsCompare) {
+    struct Row {
+        std::uint64_t busy, idle;
+        std::int32_t rounded;
+        bool high_90_holds;
+    };
+    const Row rows[] = {
+        {895, 105, 90, true},        // 89.5
+        {8949, 1051, 89, false},     // 89.49
+        {9995, 5, 100, true},        // 99.95
+        {5, 995, 1, false},          // 0.5
+        {8950001, 1049999, 90, true},  // 89.50001
+    };
+    const SilentMode silent(true);
+    MonitorSettings settings = quiet_settings();
+    settings.cpu_high = {90, 1};
+    CpuReading previous{};
+    (void)fed_cpu(&previous);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.busy);
+        g_busy = row.busy;
+        g_idle = row.idle;
+        Sample sample{};
+        measure_system(&previous, &sample, kSystemProcesses, &fed_cpu);
+        EXPECT_EQ(sample.cpu_rounded, row.rounded);
+        const std::int32_t compared = monitor_value(kMonitors[0], sample);
+        EXPECT_EQ(compared, row.rounded);
+        EXPECT_EQ(monitor_condition_holds(MonitorKind::cpu_high, compared, settings.cpu_high, true),
+                  row.high_90_holds);
+    }
 }
 
 TEST_F(MonitorCycle, AllMonitorsOffLeavesOnlyTheWaitLine) {

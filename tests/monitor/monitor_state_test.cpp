@@ -34,7 +34,8 @@ TEST(MonitorStateStep, OneAlertAndOneRecoveryPerLongPeriod) {
 
 TEST(MonitorStateStep, HugeCountNeverOverflows) {
     // the loader saturates counts to the 32-bit range; the counter stops there
-    MonitorState state{INT32_MAX - 1, 0};
+    MonitorState state{};
+    state.consecutive = INT32_MAX - 1;
     MonitorStep step = step_monitor_state(&state, true, INT32_MAX);
     EXPECT_EQ(step.consecutive, INT32_MAX);
     EXPECT_EQ(step.notice, StepNotice::alert);

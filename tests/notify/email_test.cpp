@@ -217,6 +217,12 @@ TEST_F(MailMessage, HeaderLinesAndBodyWithCarriageReturnLineFeeds) {
     ASSERT_TRUE(std::regex_search(first, a, id));
     ASSERT_TRUE(std::regex_search(second, b, id));
     EXPECT_NE(a[1], b[1]);
+    // a follow-up carries the id it is given and names the one it answers
+    ASSERT_TRUE(write_mail_message("m.txt", "a@x.example", "b@y", "s", "b", "<2@x>", a[1].str().c_str()));
+    const std::string follow_up = read_file("m.txt");
+    EXPECT_NE(follow_up.find("\r\nMessage-ID: <2@x>\r\nIn-Reply-To: " + a[1].str() + "\r\nReferences: " +
+                                 a[1].str() + "\r\nMIME-Version: 1.0\r\n"),
+              std::string::npos);
     // a subject beyond ASCII is encoded
     ASSERT_TRUE(write_mail_message("m.txt", "a@x", "b@y", "B\xc3\xbcro", "x"));
     EXPECT_NE(read_file("m.txt").find("\r\nSubject: =?UTF-8?B?QsO8cm8=?=\r\n"), std::string::npos);

@@ -86,7 +86,7 @@ TEST(WebhookBody, EveryFormatCarriesTheTextEscapedAndValid) {
     const NoticeFacts facts{"alert", "web\"1", "CPU HIGH", "97.3", 90, 3, "2026-03-07 04:05:09",
                             &cpu, nullptr};
     const ChannelMessage m{"", "2026-03-07 04:05:09 web\"1 CPU now 97.3%", "",
-                           "ALERT CPU HIGH\nHost: web\"1\n\nTOP1- a\\b\x01\xff", &facts};
+                           "ALERT CPU HIGH\nHost: web\"1\n\nTOP1- a\\b\x01\xff", &facts, nullptr, nullptr, nullptr};
     const std::string text = "\"ALERT CPU HIGH\\nHost: web\\\"1\\n\\nTOP1- a\\\\b\\u0001?\"";
     EXPECT_EQ(body_of(WebhookFormat::slack, m), "{\"text\":" + text + "}");
     EXPECT_EQ(body_of(WebhookFormat::discord, m), "{\"content\":" + text + "}");
@@ -111,7 +111,7 @@ TEST(WebhookBody, EveryFormatCarriesTheTextEscapedAndValid) {
               "{\"pid\":1,\"name\":\"init\",\"value\":3.0}],\"mem_top\":[]}");
     // the heartbeat and the test have no monitor; a body that does not fit is none
     const NoticeFacts beat{"heartbeat", "h", nullptr, nullptr, 0, 0, "bad time", nullptr, nullptr};
-    const ChannelMessage hb{"", "s", "", "t", &beat};
+    const ChannelMessage hb{"", "s", "", "t", &beat, nullptr, nullptr, nullptr};
     EXPECT_EQ(body_of(WebhookFormat::json, hb),
               "{\"host\":\"h\",\"event\":\"heartbeat\",\"monitor\":null,\"value\":null,"
               "\"threshold\":null,\"required_cycles\":null,\"time_local\":\"bad time\","
@@ -130,7 +130,7 @@ TEST(WebhookBody, DiscordContentIsCutOnACharacterWithAMarker) {
         SCOPED_TRACE(row.chars);
         std::string text;
         for (std::size_t i = 0; i < row.chars; ++i) text += "\xc3\xa9";
-        const ChannelMessage m{"", "", "", text.c_str(), nullptr};
+        const ChannelMessage m{"", "", "", text.c_str(), nullptr, nullptr, nullptr, nullptr};
         const std::string body = body_of(WebhookFormat::discord, m);
         const std::string kept = row.cut ? text.substr(0, 2 * (2000 - 6)) + "\\n[...]" : text;
         EXPECT_EQ(body, "{\"content\":\"" + kept + "\"}");
@@ -185,7 +185,7 @@ protected:
 
 TEST_F(SendWebhook, SecretInTheConfigurationFileHostInTheLog) {
     const NoticeFacts facts{"alert", "h", "CPU HIGH", "97.3", 90, 3, "t", nullptr, nullptr};
-    const ChannelMessage m{"", "Caf\xc3\xa9\r\nX-Evil: 1", "", "CPU 97%", &facts};
+    const ChannelMessage m{"", "Caf\xc3\xa9\r\nX-Evil: 1", "", "CPU 97%", &facts, nullptr, nullptr, nullptr};
     const NotifySettings ntfy = settings("https://ntfy.example.com/s3cret", "ntfy");
     const NotifySettings slack = settings("https://hooks.example.com/s3cret", "slack");
     const NotifySettings plain = settings("http://hooks.example.com/s3cret", "slack");

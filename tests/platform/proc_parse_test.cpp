@@ -28,6 +28,7 @@ TEST(ProcStat, NamesAndFieldsFromTheLastParenthesis) {
         EXPECT_EQ(std::string(fields.name, fields.name_length), row.name);
         EXPECT_EQ(fields.utime, 110u);
         EXPECT_EQ(fields.stime, 219u);
+        EXPECT_EQ(fields.starttime, 25u);
         EXPECT_EQ(fields.rss_pages, 2811u);
     }
 }

@@ -12,7 +12,9 @@ Sample test_sample(double cpu_percent, int cpu_rounded, int mem_load) {
     s.mem_load = mem_load;
     s.cpu_top_text.assign(kCpuList);
     s.mem_top_text.assign(kMemList);
+    s.cpu_now_text.assign(kCpuNowBlock);
     s.timestamp.assign(kCycleTime);
+    s.taken_at = kCycleUnixTime;
     return s;
 }
 
@@ -24,6 +26,7 @@ MonitorSettings quiet_settings() {
     s.cpu_low = {10, 50};
     s.mem_high = {85, 5};
     s.mem_low = {10, 50};
+    for (const MonitorEntry& m : kMonitors) s.*m.recover = 1;
     return s;
 }
 

@@ -14,8 +14,12 @@ constexpr const char* kCpuList =
     "TOP2- PID: 12 CPU_TIME: 3.0 sec COMMAND: sh\n";
 constexpr const char* kMemList = "TOP1- PID: 21 %MEM: 40.0 COMMAND: big\n";
 constexpr const char* kCycleTime = "2026-03-07 04:05:09";
+constexpr std::int64_t kCycleUnixTime = 1804392309;  // the sample's taken_at
+constexpr const char* kCpuNowBlock =
+    "Using CPU now (share of all 4 CPUs since the previous cycle):\n"
+    "NOW1- PID: 11 CPU: 24.6% USER: build COMMAND: busy CMDLINE: busy --spin\n";
 
-// A sample stamped kCycleTime with kCpuList and kMemList; the figures are the caller's.
+// A sample stamped kCycleTime with kCpuList, kMemList and kCpuNowBlock; the figures are the caller's.
 Sample test_sample(double cpu_percent, int cpu_rounded, int mem_load);
 
 // Host "web1", interval 60, every monitor off.

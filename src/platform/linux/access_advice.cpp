@@ -7,35 +7,10 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/linux/passwd.h"
 #include "platform/transient_files.h"
 
 namespace plat {
-
-namespace {
-
-// The name of `uid` from /etc/passwd (read directly: the program may be
-// linked statically, without the name-service libraries); the number when
-// the file does not name it.
-void user_name(uid_t uid, TextBuffer out) {
-    text_format(out, "%lu", static_cast<unsigned long>(uid));
-    std::FILE* users = std::fopen("/etc/passwd", "r");
-    if (users == nullptr) return;
-    char line[1024];
-    while (std::fgets(line, sizeof line, users) != nullptr) {
-        // name:password:uid:...
-        char* first = std::strchr(line, ':');
-        char* second = first != nullptr ? std::strchr(first + 1, ':') : nullptr;
-        if (second == nullptr) continue;
-        char* end = nullptr;
-        const unsigned long number = std::strtoul(second + 1, &end, 10);
-        if (end == second + 1 || *end != ':' || number != static_cast<unsigned long>(uid)) continue;
-        text_copy_n(out, line, static_cast<std::size_t>(first - line));
-        break;
-    }
-    std::fclose(users);
-}
-
-}  // namespace
 
 void write_access_advice(const char* path, TextBuffer out) {
     FixedText<kTransientPathCap> full;

@@ -16,6 +16,11 @@ const char* system_name() {
 #endif
 }
 
+std::uint32_t logical_cpu_count() {
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<std::uint32_t>(online) : 1u;
+}
+
 namespace {
 // room for the first line of /proc/stat and the head of /proc/meminfo
 constexpr std::size_t kProcTextCap = 4096;

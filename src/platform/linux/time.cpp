@@ -32,6 +32,12 @@ std::int32_t local_utc_offset_minutes() {
     return static_cast<std::int32_t>(parts.tm_gmtoff / 60);
 }
 
+std::uint64_t monotonic_100ns() {
+    struct timespec now {};
+    if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) return 0;
+    return static_cast<std::uint64_t>(now.tv_sec) * 10000000u + static_cast<std::uint64_t>(now.tv_nsec) / 100u;
+}
+
 void sleep_ms(std::uint32_t milliseconds) {
     struct timespec left {};
     left.tv_sec = static_cast<std::time_t>(milliseconds / 1000);

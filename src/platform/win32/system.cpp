@@ -8,6 +8,11 @@ namespace plat {
 
 const char* system_name() { return "Windows"; }
 
+std::uint32_t logical_cpu_count() {
+    const DWORD count = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+    return count > 0 ? static_cast<std::uint32_t>(count) : 1u;
+}
+
 static_assert(sizeof(MEMORYSTATUSEX) == 64, "MEMORYSTATUSEX is 64 bytes");
 
 bool system_times(SystemTimes* out) {

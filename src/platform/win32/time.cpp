@@ -39,6 +39,8 @@ std::int32_t local_utc_offset_minutes() {
     return static_cast<std::int32_t>(-bias);
 }
 
+std::uint64_t monotonic_100ns() { return static_cast<std::uint64_t>(GetTickCount64()) * 10000u; }
+
 void sleep_ms(std::uint32_t milliseconds) { termination_wait(milliseconds); }
 
 }  // namespace plat
