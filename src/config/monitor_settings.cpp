@@ -44,30 +44,23 @@ void apply_line(MonitorSettings* s, const char* key, const char* value, bool dis
 
 constexpr const char* kDefaultHostid = "NoHostName";
 constexpr std::int32_t kDefaultInterval = 60;  // seconds
-constexpr MonitorRule kDefaultHighRule{85, 5};
-constexpr MonitorRule kDefaultLowRule{10, 50};
-
-const MonitorRule& default_rule(const MonitorEntry& m) { return m.high ? kDefaultHighRule : kDefaultLowRule; }
 
 void set_defaults(MonitorSettings* s) {
     *s = MonitorSettings{};
     s->hostid.assign(kDefaultHostid);
     s->interval = kDefaultInterval;
     for (const MonitorEntry& m : kMonitors) {
-        s->*m.rule = default_rule(m);
+        s->*m.rule = default_monitor_rule(m);
         s->*m.enabled = true;
     }
 }
 
 void repair(MonitorSettings* s) {
-    if (s->interval <= 0) s->interval = kDefaultInterval;
+    s->interval = monitor_number_in_use({MonitorField::interval, MonitorKind::cpu_high}, s->interval);
     for (const MonitorEntry& m : kMonitors) {
         MonitorRule& rule = s->*m.rule;
-        const MonitorRule& fallback = default_rule(m);
-        // a low threshold of 0 is meaningful: "no load at all"
-        const bool bad_threshold = m.high ? rule.threshold <= 0 : rule.threshold < 0;
-        if (bad_threshold) rule.threshold = fallback.threshold;
-        if (rule.count <= 0) rule.count = fallback.count;
+        rule.threshold = monitor_number_in_use({MonitorField::threshold, m.kind}, rule.threshold);
+        rule.count = monitor_number_in_use({MonitorField::count, m.kind}, rule.count);
     }
 }
 
@@ -100,6 +93,31 @@ const MonitorEntry& monitor_entry(MonitorKind kind) {
         if (m.kind == kind) return m;
     }
     return kMonitors[0];
+}
+
+MonitorRule default_monitor_rule(const MonitorEntry& m) {
+    constexpr MonitorRule kDefaultHighRule{85, 5};
+    constexpr MonitorRule kDefaultLowRule{10, 50};
+    return m.high ? kDefaultHighRule : kDefaultLowRule;
+}
+
+std::int32_t monitor_number_in_use(MonitorKeyTarget target, std::int32_t read) {
+    const MonitorEntry& m = monitor_entry(target.monitor);
+    switch (target.field) {
+        case MonitorField::interval:
+            return read > 0 ? read : kDefaultInterval;
+        case MonitorField::threshold:
+            // a low threshold of 0 is meaningful: "no load at all"
+            if (m.high ? read <= 0 : read < 0) return default_monitor_rule(m).threshold;
+            return read;
+        case MonitorField::count:
+            return read > 0 ? read : default_monitor_rule(m).count;
+        case MonitorField::none:
+        case MonitorField::hostid:
+        case MonitorField::metricsfile:
+            break;
+    }
+    return read;
 }
 
 MonitorKeyTarget monitor_key_target(const char* key) {

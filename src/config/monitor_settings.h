@@ -106,6 +106,14 @@ inline constexpr MonitorKeyAlias kMonitorKeyAliases[] = {
 // The target of `key`; field none for a key the file does not use.
 MonitorKeyTarget monitor_key_target(const char* key);
 
+// The rule a monitor has when the file sets neither of its keys.
+MonitorRule default_monitor_rule(const MonitorEntry& m);
+
+// The number the monitor uses for the number `read` from a line of a key
+// of `target` (interval, threshold or count): `read` itself, or the
+// default that replaces a value the monitor cannot use.
+std::int32_t monitor_number_in_use(MonitorKeyTarget target, std::int32_t read);
+
 // Fills `settings` completely (defaults for whatever the file leaves out or
 // gets wrong) and prints the settings report as a console note. Returns
 // false when the file cannot be opened ("Error: %s not found" on standard

@@ -74,6 +74,8 @@ NotifyKey notify_key_of(const char* key) {
     return NotifyKey::none;
 }
 
+std::int32_t sendtimeout_in_use(std::int32_t read) { return read > 0 ? read : kDefaultSendTimeout; }
+
 bool load_notify_settings(NotifySettings* settings) {
     *settings = NotifySettings{};
     NotifySettings& s = *settings;
@@ -92,7 +94,7 @@ bool load_notify_settings(NotifySettings* settings) {
 
     if (s.from.empty()) s.from.assign(s.email.c_str());
     if (s.telegram_api.empty()) s.telegram_api.assign(kDefaultTelegramApi);
-    if (s.sendtimeout <= 0) s.sendtimeout = kDefaultSendTimeout;
+    s.sendtimeout = sendtimeout_in_use(s.sendtimeout);
 
     // on every load, so that a secret typed in plain is scrambled at once
     if (!s.password.empty()) (void)rewrite_secret_line("password", s.password.c_str());

@@ -63,6 +63,10 @@ inline constexpr NotifyKeyName kNotifyKeyNames[] = {
 // The key `key` names; none for one the file does not use.
 NotifyKey notify_key_of(const char* key);
 
+// The send timeout used for the number `read` from a sendtimeout line:
+// `read`, or the default when it is not positive.
+std::int32_t sendtimeout_in_use(std::int32_t read);
+
 // Fills `settings` (cleared first), rewrites a non-empty password and token
 // in scrambled form and prints which channels are enabled as console notes.
 // Returns true when e-mail or Telegram is usable.

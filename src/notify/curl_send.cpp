@@ -120,7 +120,7 @@ bool send_with_curl(const CurlRequest& request) {
     if (rc == 0) {
         log_event("%s sent to %s\n", request.channel, request.sent_to);
     } else {
-        log_send_failure(request.channel, rc);
+        report_send_failure(request.channel, rc);
     }
     return rc == 0;
 }
