@@ -5,6 +5,7 @@
 #include "notify/channels.h"
 #include "output/console.h"
 #include "text/edit_distance.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -172,14 +173,23 @@ const char* nearest_key(const char* key, SettingsFile kind) {
 
 bool key_is_known(const char* key, SettingsFile kind, int line_number) {
     if (known_in(key, kind)) return true;
+    // a file saved as "UTF-8 with BOM" hides its first key behind the mark
+    constexpr char kByteOrderMark[] = "\xef\xbb\xbf";
+    const bool marked = std::strncmp(key, kByteOrderMark, 3) == 0;
+    FixedText<kConfigKeyCap> shown;
+    shown.assign(marked ? key + 3 : key);
+    (void)utf8_make_printable(shown.buf);
     const SettingsFile other = kind == SettingsFile::monitor ? SettingsFile::notify : SettingsFile::monitor;
-    if (known_in(key, other)) {
+    if (marked) {
+        console_out("Line %d: %s begins with a byte order mark and is ignored; save the file as UTF-8 "
+                    "without BOM\n", line_number, shown.c_str());
+    } else if (known_in(key, other)) {
         console_out("Line %d: %s is ignored here: it belongs in %s\n", line_number, key,
                     other == SettingsFile::monitor ? kMonitorSettingsFile : kNotifySettingsFile);
-    } else if (const char* meant = nearest_key(key, kind)) {
-        console_out("Line %d: unknown key %s is ignored; did you mean %s?\n", line_number, key, meant);
+    } else if (const char* meant = nearest_key(shown.c_str(), kind)) {
+        console_out("Line %d: unknown key %s is ignored; did you mean %s?\n", line_number, shown.c_str(), meant);
     } else {
-        console_out("Line %d: unknown key %s is ignored\n", line_number, key);
+        console_out("Line %d: unknown key %s is ignored\n", line_number, shown.c_str());
     }
     return false;
 }

@@ -6,8 +6,19 @@
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
 #include "output/console.h"
+#include "text/utf8.h"
 
 namespace {
+
+// A value as the console may show it.
+struct Shown {
+    ConfigValue text;
+    explicit Shown(const char* value) {
+        text.assign(value);
+        (void)utf8_make_printable(text.buf);
+    }
+    const char* c_str() const { return text.c_str(); }
+};
 
 // What the monitor makes of a number: `read` from the line, `used` after
 // the loader's repairs.
@@ -26,7 +37,7 @@ bool reading_passes(const char* key, const char* value, int line_number, std::in
             break;
     }
     if (why == nullptr) return true;
-    console_out("Line %d: %s \"%s\" %s; the monitor uses %ld\n", line_number, key, value, why,
+    console_out("Line %d: %s \"%s\" %s; the monitor uses %ld\n", line_number, key, Shown(value).c_str(), why,
                 static_cast<long>(used));
     return false;
 }
@@ -101,5 +112,5 @@ void warn_of_placeholder(const char* key, const char* value, int line_number) {
     if (!secret || !unscramble_secret(value, plain.out())) plain.assign(value);
     if (!is_placeholder(key, plain.c_str())) return;
     console_out("Warning: line %d: %s \"%s\" is left from the example file; put your own\n", line_number,
-                key, plain.c_str());
+                key, Shown(plain.c_str()).c_str());
 }

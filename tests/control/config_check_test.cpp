@@ -89,6 +89,12 @@ TEST_F(ConfigCheck, MonitorFileMessages) {
          "Line 10: unknown key Intervall is ignored; did you mean interval?\n"
          "Line 11: unknown key memhighnum_x is ignored; did you mean memhighnum?\n"
          "Line 12: unknown key foo is ignored\n"},
+        // a file saved with a byte order mark; bytes the console may not show
+        {"\xef\xbb\xbf" + good + "cpu\x1b[2Jnum : \"x\x1b[2J\"\ninterval : \"6\x1b[2J\"\n", 0,
+         "Line 1: hostid begins with a byte order mark and is ignored; save the file as UTF-8 without BOM\n"
+         "Line 9: unknown key cpu?[2Jnum is ignored\n"
+         "Line 10: interval \"6?[2J\" is not a number; the monitor uses 6\n"
+         "Missing key: hostid\n"},
         {good + "server : \"smtp://x\"\n", 0, "Line 9: server is ignored here: it belongs in loadhawk_email.txt\n"},
         // the example's label: a warning only
         {good + "hostid : \"my-server\"\n", 1,
