@@ -1,6 +1,7 @@
 # The two set-up commands of the README:
 #   make run    builds loadhawk and starts the monitor in the foreground
 #   make test   installs what is missing, builds everything, runs every test
+# and, for developers, make unit: the Linux build's unit tests alone
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
@@ -15,16 +16,25 @@ PACKAGES := $(abspath $(BUILD))/packages
 BENCHDIR := $(BUILD)/bench
 WINE    := /usr/lib/wine/wine64
 WINESERVER := /usr/lib/wine/wineserver
+# the systemd test's root file system, kept between runs (made once, as root)
+SYSTEMD_ROOT_CACHE ?= /var/cache/loadhawk-tests
 export WINEPREFIX := $(abspath $(BUILD))/wineprefix
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all run test deps deb native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
+.PHONY: all run test test-systemd unit deps deb build-deps unit-deps native release windows sanitize wineprefix fuzz package bench bench-sampling soak clean
 
 all: native
 
 deps:
 	@scripts/install-deps
+
+# what make run needs on a machine with only make and apt
+build-deps:
+	@scripts/install-deps build
+
+unit-deps:
+	@scripts/install-deps unit
 
 native:
 	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DLOADHAWK_WERROR=ON
@@ -72,7 +82,8 @@ wineprefix:
 	@$(WINESERVER) -p 2>/dev/null || true
 	@$(WINE) cmd.exe /c exit 0 >/dev/null 2>&1 || { echo "loadhawk: Wine cannot start" >&2; exit 1; }
 
-run: release
+run: build-deps
+	$(MAKE) release
 	@mkdir -p $(RUNDIR)
 	@# the first time only, so edits there stay; a 5-second cycle shows the
 	@# first report within seconds (the example's 60 suits a real machine)
@@ -84,11 +95,18 @@ run: release
 	@echo "loadhawk: running in $(RUNDIR) (Ctrl-C stops it; the log is $(RUNDIR)/loadhawk_log.txt)"
 	cd $(RUNDIR) && ../release/loadhawk
 
+# the unit tests and the layer check of the Linux Debug build, without the
+# end-to-end suites, the Windows build or the sanitizers
+unit: unit-deps
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DLOADHAWK_WERROR=ON
+	cmake --build $(NATIVE) -j $(JOBS) --target loadhawk_unit_tests loadhawk_allocation_tests
+	cd $(NATIVE) && ctest -L unit --output-on-failure -j $(JOBS)
+
 test: deps
 	$(MAKE) native windows sanitize package
 	$(MAKE) wineprefix
 	cd $(NATIVE) && LOADHAWK_WIN_EXE=$(abspath $(WIN64))/loadhawk.exe LOADHAWK_REQUIRE_WINDOWS=1 \
-	    LOADHAWK_PACKAGES=$(PACKAGES) \
+	    LOADHAWK_PACKAGES=$(PACKAGES) LOADHAWK_SYSTEMD_ROOT=$$($(CURDIR)/scripts/systemd-test-root $(SYSTEMD_ROOT_CACHE)) \
 	    ctest --output-on-failure -j $(JOBS); rc=$$?; $(WINESERVER) -k >/dev/null 2>&1; exit $$rc
 	rm -rf $(SANITIZER_LOGS) && mkdir -p $(SANITIZER_LOGS)
 	cd $(SANITIZE) && LOADHAWK_SANITIZER_LOG_DIR=$(SANITIZER_LOGS) \
@@ -97,6 +115,13 @@ test: deps
 	    ctest --output-on-failure -j $(JOBS)
 	@if [ -n "$$(ls -A $(SANITIZER_LOGS))" ]; then cat $(SANITIZER_LOGS)/*; exit 1; fi
 	tests/fuzz/run-fuzzers $(SANITIZE) 20
+
+# only the .deb under systemd in a container (builds the package when missing)
+test-systemd:
+	@ls $(PACKAGES)/loadhawk_*.deb >/dev/null 2>&1 || $(MAKE) package
+	LOADHAWK_PACKAGES=$(PACKAGES) LOADHAWK_REQUIRE_SYSTEMD=1 \
+	    LOADHAWK_SYSTEMD_ROOT=$$($(CURDIR)/scripts/systemd-test-root $(SYSTEMD_ROOT_CACHE)) \
+	    /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e/test_systemd.py
 
 # the sampling benchmark (Google Benchmark): one cycle's walks and renders
 # with 0, 500 and 2000 extra idle processes

@@ -16,12 +16,22 @@ namespace {
 // A stopped monitor ends its command, removes its files and ends at once;
 // one that is terminated (Windows) goes as soon as the system has ended it.
 constexpr std::uint32_t kStopWaitMs = 5000;
-// A started copy has written its pid file within this time, or is still
-// starting (a slow system), or has ended.
-constexpr std::uint32_t kStartWaitMs = 1000;
+// A started copy writes its pid file or ends within milliseconds; the wait
+// ends as soon as either shows, and allows for a busy system.
+constexpr std::uint32_t kStartWaitMs = 5000;
 constexpr std::uint32_t kPollMs = 50;
 
 bool runs(MonitorPresence presence) { return presence != MonitorPresence::stale; }
+
+// The copy reads the monitor settings only after it has written its pid
+// file, so a missing file is told here, before any copy starts.
+bool monitor_settings_readable() {
+    plat::FileRefusal why = plat::FileRefusal::none;
+    std::FILE* settings = plat::open_kept_file(kMonitorSettingsFile, plat::KeptFileMode::read, &why);
+    if (settings == nullptr) return false;
+    std::fclose(settings);
+    return true;
+}
 
 // Why a copy that ended at once did not run, where that can be known from
 // here: the same checks its start-up makes.
@@ -32,19 +42,17 @@ void report_start_failure(const MonitorProbe& probe) {
         console_out("loadhawk already running\n");
         return;
     }
-    plat::FileRefusal why = plat::FileRefusal::none;
-    std::FILE* settings = plat::open_kept_file(kMonitorSettingsFile, plat::KeptFileMode::read, &why);
-    if (settings == nullptr) {
+    if (!monitor_settings_readable()) {
         console_out("Error: %s not found\n", kMonitorSettingsFile);
         return;
     }
-    std::fclose(settings);
     if (probe.run_lock(kRunLockFile) == plat::LockProbe::unknown) {
         console_out("Unable to take run lock %s\n", kRunLockFile);
         say_unwritable_file(kRunLockFile);
         return;
     }
     const bool existed = pid != 0;
+    plat::FileRefusal why = plat::FileRefusal::none;
     std::FILE* pid_file = plat::open_kept_file(kPidFileName, plat::KeptFileMode::append, &why);
     if (pid_file == nullptr) {
         console_out("Unable to write pid file %s\n", kPidFileName);
@@ -62,6 +70,10 @@ int run_background_start(const MonitorProbe& probe) {
     if ((recorded != 0 && runs(monitor_presence(recorded, probe))) ||
         probe.run_lock(kRunLockFile) == plat::LockProbe::held) {
         console_out("loadhawk already running\n");
+        return 1;
+    }
+    if (!monitor_settings_readable()) {
+        console_out("loadhawk start failed\nError: %s not found\n", kMonitorSettingsFile);
         return 1;
     }
     std::uint32_t copy = 0;

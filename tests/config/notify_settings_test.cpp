@@ -1,7 +1,10 @@
 #include "config/notify_settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <string>
 
@@ -183,6 +186,14 @@ TEST_F(NotifySettingsFile, RewriteKeepsPermissionsAndNulBytes) {
 TEST_F(NotifySettingsFile, RewriteRefusalsLeaveTheFileAlone) {
     EXPECT_EQ(rewrite_secret_line("password", "pw"), 0);  // no file
     EXPECT_FALSE(file_exists(kNotifySettingsFile));
+    // a directory in its place is refused before any copy exists
+    ASSERT_EQ(mkdir(kNotifySettingsFile, 0700), 0);
+    EXPECT_EQ(rewrite_secret_line("password", "pw"), 0);
+    struct stat st {};
+    ASSERT_EQ(stat(kNotifySettingsFile, &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_FALSE(file_exists(kNotifyTempFile));
+    ASSERT_EQ(rmdir(kNotifySettingsFile), 0);
     write_file(kNotifySettingsFile, "password : \"pw\"\n");
     EXPECT_EQ(rewrite_secret_line(nullptr, "pw"), 0);
     EXPECT_EQ(rewrite_secret_line("password", ""), 0);
@@ -195,15 +206,44 @@ TEST_F(NotifySettingsFile, RewriteRefusalsLeaveTheFileAlone) {
     EXPECT_FALSE(file_exists(kNotifyTempFile));
 }
 
-TEST_F(NotifySettingsFile, ReadErrorKeepsTheOriginalAndRemovesTheCopy) {
-    // a directory opens for reading but cannot be read: nothing may replace it
-    ASSERT_EQ(mkdir(kNotifySettingsFile, 0700), 0);
-    EXPECT_EQ(rewrite_secret_line("password", "pw"), 0);
-    struct stat st {};
-    ASSERT_EQ(stat(kNotifySettingsFile, &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
+// While it lives, no file of this process grows past `bytes`: a write
+// beyond fails with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit lowered = previous_;
+        lowered.rlim_cur = bytes;
+        set_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previous_handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool set() const { return set_; }
+
+private:
+    rlimit previous_{};
+    void (*previous_handler_)(int) = SIG_DFL;
+    bool set_ = false;
+};
+
+TEST_F(NotifySettingsFile, IncompleteCopyKeepsTheOriginalAndRemovesTheCopy) {
+    std::string file = "password : \"pw\"\n";
+    while (file.size() < 16384) file += "note : \"a line the copy must carry over whole\"\n";
+    write_file(kNotifySettingsFile, file);
+    bool rewritten = true;
+    {
+        FileSizeLimit limit(1024);
+        ASSERT_TRUE(limit.set());
+        rewritten = rewrite_secret_line("password", "pw");
+    }
+    EXPECT_FALSE(rewritten);
+    EXPECT_EQ(read_file(kNotifySettingsFile), file);
     EXPECT_FALSE(file_exists(kNotifyTempFile));
-    ASSERT_EQ(rmdir(kNotifySettingsFile), 0);
 }
 
 TEST_F(NotifySettingsFile, UnchangedWithoutSecrets) {

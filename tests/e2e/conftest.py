@@ -20,7 +20,8 @@ import pytest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "peers"))
 from peer_fixtures import (bot_api, bot_api_answering, data_refusing_smtp_server,  # noqa: E402,F401
                            dropping_smtp_server, fake_curl, mute_smtp_server,
-                           rcpt_refusing_smtp_server, smtp_server, starttls_smtp_server)
+                           rcpt_refusing_smtp_server, read_standin_log, smtp_server,
+                           starttls_smtp_server)
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"
@@ -286,50 +287,13 @@ class Monitor:
         self.proc.wait(timeout=30)
 
 
-def driver(kind, reaper):
-    if kind == "native":
-        build = pathlib.Path(os.environ.get("LOADHAWK_BUILD_DIR", ROOT / "build" / "native"))
-        path = build / "notify_driver"
-    else:
-        exe = os.environ.get("LOADHAWK_WIN_EXE")
-        if not exe:
-            if os.environ.get("LOADHAWK_REQUIRE_WINDOWS") == "1":
-                pytest.fail("Windows build missing (LOADHAWK_WIN_EXE)")
-            pytest.skip("Windows build not given (LOADHAWK_WIN_EXE)")
-        path = pathlib.Path(exe).parent / "notify_driver.exe"
-    if not path.exists():
-        pytest.fail(f"test driver missing: {path}")
-    return Program(kind, path, reaper)
-
-
 def log_messages(directory):
     return [line[20:] for line in read_log(directory).splitlines()]
 
 
 def standin_calls(directory):
-    """The records of the Windows curl.exe stand-in."""
-    path = pathlib.Path(directory) / "curl_standin.log"
-    calls = []
-    if not path.exists():
-        return calls
-    for line in path.read_text().splitlines():
-        tag, _, rest = line.partition(" ")
-        if tag == "CALL":
-            calls.append({"pid": int(rest), "args": [], "file": None, "config": None,
-                          "woke": False})
-        elif tag == "EXE":
-            calls[-1]["exe"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "LINE":
-            calls[-1]["line"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "ARG":
-            calls[-1]["args"].append(bytes.fromhex(rest).decode("latin-1"))
-        elif tag == "FILE":
-            calls[-1]["file"] = bytes.fromhex(rest)
-        elif tag == "CONFIG":
-            calls[-1]["config"] = bytes.fromhex(rest).decode("latin-1")
-        elif tag == "WOKE":
-            calls[-1]["woke"] = True
-    return calls
+    """The records of the curl stand-in run with its log in `directory`."""
+    return read_standin_log(pathlib.Path(directory) / "curl_standin.log")
 
 
 def curl_on_path(program, workdir, bin_dir):
@@ -370,6 +334,17 @@ def mail_bytes(sender, to, subject, body, data):
             "Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n\n"
             f"{body}\n")
     return text.replace("\n", "\r\n").encode("latin-1")
+
+
+# what curl's codes mean, as a failed send says on the console and in the log
+CURL_MEANING = {7: "no connection to the server", 22: "HTTP error from the Bot API",
+                60: "server certificate not trusted", 67: "login denied", 124: "sendtimeout ran out"}
+
+
+def curl_failure_line(label, rc):
+    """The line of a send that curl ended with `rc` (not 0)."""
+    meaning = CURL_MEANING.get(rc)
+    return f"{label} not sent: curl rc={rc}" + (f" ({meaning})" if meaning else "")
 
 
 def curl_config(option, value):

@@ -8,16 +8,18 @@ Every process a test starts is ended by pid (the `reaper` fixture).
 """
 import email
 import email.policy
+import os
 import re
 import shutil
 import socket
 import subprocess
+import threading
 import time
 import urllib.parse
 
 import pytest
 
-from conftest import (CONFIG_FILE, WINE, Monitor, curl_config, curl_on_path, driver, log_messages,
+from conftest import (CONFIG_FILE, WINE, Monitor, curl_config, curl_failure_line, curl_on_path, log_messages,
                       mail_bytes, planted_programs_that_ran, standin_calls, wait_for,
                       wine_environment, write_file)
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, free_port
@@ -90,16 +92,11 @@ def bot_text(request):
 
 # ------------------------------------------------------------------ -test, native, real curl
 
-# what curl's codes mean, as a failed send says on the console
-CURL_MEANING = {7: "no connection to the server", 22: "HTTP error from the Bot API",
-                60: "server certificate not trusted", 67: "login denied"}
-
-
 def self_test_console(email, telegram, email_rc=0, telegram_rc=0):
     def part(label, name, state, rc):
         if state is None:
             return f"{label} not configured\n"
-        why = "" if state else f"{label} not sent: curl rc={rc} ({CURL_MEANING[rc]})\n"
+        why = "" if state else curl_failure_line(label, rc) + "\n"
         return (f"Sending {name} alert ...\n{label} command rc={rc}\n{why}"
                 f"{label} test {'OK' if state else 'FAILED'}\n")
 
@@ -352,7 +349,7 @@ def test_monitor_run_alerts_arrive_by_mail_and_telegram(native, workdir, smtp_se
 # ------------------------------------------------------------------ alert, recovery, heartbeat
 
 CYCLES_SETUP = """hostid : "e2e-host"
-interval : "60"
+interval : "1"
 cpuhighthreshold : "90"
 cpuhighnum : "1"
 memhighthreshold : "85"
@@ -361,62 +358,173 @@ memhighnum : "2"
 *memlowthreshold : "10"
 """
 
-# the driver's list texts (tests/peers/notify_driver.cpp)
-CPU_LIST = ("TOP1- PID: 4242 CPU_TIME: 812.5 sec COMMAND: busy-worker\n"
-            "TOP2- PID: 1 CPU_TIME: 3.0 sec COMMAND: init\n")
-MEM_LIST = ("TOP1- PID: 777 %MEM: 41.7 COMMAND: big-cache\n"
-            "TOP2- PID: 1 %MEM: 0.1 COMMAND: init\n")
+# the lists of a notice: real processes
+CPU_LIST = r"((?:TOP\d- PID: \d+ CPU_TIME: \d+\.\d sec COMMAND: [^\r\n]*\r?\n)+)"
+MEM_LIST = r"((?:TOP\d- PID: \d+ %MEM: \d+\.\d COMMAND: [^\r\n]*\r?\n)+)"
 
 
-def test_alert_recovery_and_heartbeat_over_both_channels(native, workdir, reaper, smtp_server,
-                                                         bot_api):
+class ScriptedLoad:
+    """The machine's CPU usage and memory load as the test sets them: a
+    monitor run started through `program` sees /proc/stat and /proc/meminfo
+    replaced by two files of the test, bound over the real ones in a mount
+    namespace of its own. The CPU counters advance every 50 ms in the set
+    proportion, and jump by a million ticks of it when it is set, so that
+    every cycle's figure is the one set to a tenth of a percent, also the
+    cycle that spans the change."""
+
+    def __init__(self, directory, native):
+        self.stat = directory / "stat"
+        self.meminfo = directory / "meminfo"
+        self.busy, self.idle, self.per_tick = 0, 0, (0, 1000)
+        self.lock = threading.Lock()
+        self.set(cpu_permille=0, mem_percent=0)
+        self.stop = threading.Event()
+        self.ticker = threading.Thread(target=self._tick, daemon=True)
+        self.ticker.start()
+        self.program = native
+        script = ('mount --bind "$1" /proc/stat && mount --bind "$2" /proc/meminfo'
+                  ' && shift 2 && exec "$0" "$@"')
+        native.command = lambda *args: ["unshare", "--mount", "sh", "-c", script, str(native.path),
+                                        str(self.stat), str(self.meminfo), *args]
+
+    def set(self, cpu_permille, mem_percent):
+        with self.lock:
+            self.per_tick = (cpu_permille, 1000 - cpu_permille)
+            self.busy += self.per_tick[0] * 1000000
+            self.idle += self.per_tick[1] * 1000000
+            available = 1000000 - mem_percent * 10000
+            # the same length every time: the file is rewritten in place
+            self._rewrite(self.meminfo, f"MemTotal: {1000000:012d} kB\nMemFree: {available:012d} kB\n"
+                                        f"MemAvailable: {available:012d} kB\n")
+            self._write_stat()
+
+    def _write_stat(self):
+        self._rewrite(self.stat, f"cpu  {self.busy:015d} 0 0 {self.idle:015d} 0 0 0 0 0 0\n")
+
+    @staticmethod
+    def _rewrite(path, text):
+        fd = os.open(path, os.O_WRONLY | os.O_CREAT, 0o644)
+        try:
+            os.pwrite(fd, text.encode(), 0)
+        finally:
+            os.close(fd)
+
+    def _tick(self):
+        while not self.stop.wait(0.05):
+            with self.lock:
+                self.busy += self.per_tick[0]
+                self.idle += self.per_tick[1]
+                self._write_stat()
+
+    def end(self):
+        self.stop.set()
+        self.ticker.join(timeout=10)
+
+
+@pytest.fixture
+def scripted_load(native, tmp_path):
+    if os.geteuid() != 0:
+        pytest.skip("binding files over /proc needs root")
+    probe = subprocess.run(["unshare", "--mount", "true"], capture_output=True, text=True)
+    if probe.returncode != 0:
+        pytest.skip(f"no mount namespace here: {probe.stderr.strip()}")
+    load = ScriptedLoad(tmp_path, native)
+    yield load
+    load.end()
+
+
+def wait_for_subjects(m, count):
+    """Waits until the log holds `count` notice subjects and their sends."""
+    m.wait_for_log(r"\*\*\*Alert sending :", count=count)
+    m.wait_for_log(r"(?:Email|Telegram) (?:sent|not sent)", count=2 * count)
+
+
+def test_alert_and_recovery_over_both_channels(scripted_load, workdir, smtp_server, bot_api):
+    write_file(workdir, "loadhawk_setup.txt", CYCLES_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(
+        server=smtp_server.url, token=TOKEN, chat_id=CHAT_ID, telegram_api=bot_api.base))
+    # CPU HIGH alerts in the first cycle, MEM HIGH in the second
+    scripted_load.set(cpu_permille=973, mem_percent=90)
+    m = Monitor(scripted_load.program, workdir)
+    wait_for_subjects(m, 2)
+    # both conditions end
+    scripted_load.set(cpu_permille=120, mem_percent=40)
+    wait_for_subjects(m, 4)
+    m.end()
+
+    expected = [
+        # (subject, body, telegram text), each a pattern; \1 the time stamp
+        (r"e2e-host CPU now 97\.3% >= 90% for consecutive 1 times",
+         r"Now: \1\nHost: e2e-host\nCPU HIGH ALERT\nCPU: 97\.3%\nThreshold: 90%\nCount: 1\n" + CPU_LIST,
+         r"ALERT CPU HIGH\nHost: e2e-host\nCPU: 97\.3% >= 90%\nCount: 1\n\2Time: \1"),
+        (r"e2e-host MEM now 90% >= 85% for consecutive 2 times",
+         r"Now: \1\nHost: e2e-host\nMEM HIGH ALERT\nMEM: 90%\nThreshold: 85%\nCount: 2\n" + MEM_LIST,
+         r"ALERT MEM HIGH\nHost: e2e-host\nMEM: 90% >= 85%\nCount: 2\n\2Time: \1"),
+        (r"e2e-host CPU HIGH back to normal - CPU now 12\.0%",
+         r"Now: \1\nHost: e2e-host\nCPU HIGH back to normal\nCPU: 12\.0%\n" + CPU_LIST,
+         r"RECOVERY CPU HIGH\nHost: e2e-host\nCPU: 12\.0%\n\2Time: \1"),
+        (r"e2e-host MEM HIGH back to normal - MEM now 40%",
+         r"Now: \1\nHost: e2e-host\nMEM HIGH back to normal\nMEM: 40%\n" + MEM_LIST,
+         r"RECOVERY MEM HIGH\nHost: e2e-host\nMEM: 40%\n\2Time: \1"),
+    ]
+    assert len(smtp_server.messages) == len(expected)
+    assert len(bot_api.requests) == len(expected)
+    subjects = [line for line in log_messages(workdir) if line.startswith("***Alert sending :")]
+    for (subject, body, text), mail, request, logged in zip(expected, smtp_server.messages,
+                                                            bot_api.requests, subjects):
+        data = mail.data.decode("latin-1")
+        match = re.fullmatch(r"From: \S+\r\nTo: [^\r]+\r\nSubject: (" + STAMP + ") " + subject
+                             + "\r\n" + HEADS + "\r\n" + body.replace(r"\n", r"\r\n") + "\r\n", data)
+        assert match, data
+        stamp, processes = match.groups()
+        # the exact From and To, and Date and Message-ID of their proper forms
+        heads, body = data.split("\r\n\r\n", 1)
+        full_subject = re.search(r"\r\nSubject: ([^\r]*)", heads).group(1)
+        assert mail.data == mail_bytes(TEST_LOGIN, TO, full_subject,
+                                       body.replace("\r\n", "\n")[:-1], mail.data)
+        assert mail.rcpt_tos == ["ops@example.com", "oncall@example.com"]
+        assert re.fullmatch(text.replace(r"\2", re.escape(processes.replace("\r", "")))
+                            .replace(r"\1", re.escape(stamp)), bot_text(request)), bot_text(request)
+        assert re.fullmatch(r"\*\*\*Alert sending :" + re.escape(stamp) + " " + subject, logged)
+    assert not (workdir / MESSAGE_FILE).exists()
+
+
+def midnight_in(seconds):
+    """A TZ value whose local midnight comes `seconds` from now."""
+    east = int(86400 - seconds - time.time() % 86400) % 86400
+    if east > 43200:
+        east -= 86400
+    sign = "-" if east >= 0 else "+"  # POSIX: the offset west of UTC
+    east = abs(east)
+    return f"LHT{sign}{east // 3600:02d}:{east // 60 % 60:02d}:{east % 60:02d}"
+
+
+def test_heartbeat_after_midnight_over_both_channels(scripted_load, workdir, smtp_server, bot_api):
     write_file(workdir, "loadhawk_setup.txt", CYCLES_SETUP)
     write_file(workdir, "loadhawk_email.txt", notify_file(
         server=smtp_server.url, iamalive="alive@example.com", token=TOKEN, chat_id=CHAT_ID,
         telegram_api=bot_api.base))
-    # started on the 7th; the day changes in the third cycle
-    (workdir / "script.txt").write_text(
-        "97.26 88 7 2026-03-07 23:59:57\n"   # CPU HIGH alert (97.3), MEM HIGH 1 of 2
-        "12.04 90 7 2026-03-07 23:59:58\n"   # CPU HIGH recovery (12.0), MEM HIGH alert (90)
-        "12.0 40 8 2026-03-08 00:00:01\n"    # MEM HIGH recovery (40), the heartbeat
-        "12.0 40 8 2026-03-08 00:01:01\n")   # nothing
-    r = driver("native", reaper).run("cycles", "7", "script.txt", cwd=workdir)
-    assert r.rc == 0, r
-    assert r.out.count("remembered day") == 4
-    assert r.out.endswith("cycle done, remembered day 8\n")
-
-    t1, t2, t3 = "2026-03-07 23:59:57", "2026-03-07 23:59:58", "2026-03-08 00:00:01"
-    expected = [
-        # (recipients, subject, body, telegram text)
-        (TO, f"{t1} e2e-host CPU now 97.3% >= 90% for consecutive 1 times",
-         f"Now: {t1}\nHost: e2e-host\nCPU HIGH ALERT\nCPU: 97.3%\nThreshold: 90%\nCount: 1\n"
-         + CPU_LIST,
-         f"ALERT CPU HIGH\nHost: e2e-host\nCPU: 97.3% >= 90%\nCount: 1\n{CPU_LIST}Time: {t1}"),
-        (TO, f"{t2} e2e-host CPU HIGH back to normal - CPU now 12.0%",
-         f"Now: {t2}\nHost: e2e-host\nCPU HIGH back to normal\nCPU: 12.0%\n" + CPU_LIST,
-         f"RECOVERY CPU HIGH\nHost: e2e-host\nCPU: 12.0%\n{CPU_LIST}Time: {t2}"),
-        (TO, f"{t2} e2e-host MEM now 90% >= 85% for consecutive 2 times",
-         f"Now: {t2}\nHost: e2e-host\nMEM HIGH ALERT\nMEM: 90%\nThreshold: 85%\nCount: 2\n"
-         + MEM_LIST,
-         f"ALERT MEM HIGH\nHost: e2e-host\nMEM: 90% >= 85%\nCount: 2\n{MEM_LIST}Time: {t2}"),
-        (TO, f"{t3} e2e-host MEM HIGH back to normal - MEM now 40%",
-         f"Now: {t3}\nHost: e2e-host\nMEM HIGH back to normal\nMEM: 40%\n" + MEM_LIST,
-         f"RECOVERY MEM HIGH\nHost: e2e-host\nMEM: 40%\n{MEM_LIST}Time: {t3}"),
-        ("alive@example.com", f"e2e-host loadhawk is up and running : {t3}",
-         f"loadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}\n",
-         f"IAMALIVE\nloadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\nTime: {t3}"),
-    ]
-    assert len(smtp_server.messages) == len(expected)
-    assert len(bot_api.requests) == len(expected)
-    for (to, subject, body, text), mail, request in zip(expected, smtp_server.messages,
-                                                         bot_api.requests):
-        assert mail.data == mail_bytes(TEST_LOGIN, to, subject, body, mail.data)
-        assert mail.rcpt_tos == [a.strip() for a in to.split(",")]
-        assert bot_text(request) == text
-
+    scripted_load.set(cpu_permille=120, mem_percent=40)
+    # started a few seconds before local midnight: the day changes in a later cycle
+    m = Monitor(scripted_load.program, workdir, env={"TZ": midnight_in(4)})
+    assert wait_for(lambda: len(smtp_server.messages) >= 1 and len(bot_api.requests) >= 1,
+                    timeout=60), (m.out(), m.log())
+    m.wait_for_log(r"Telegram sent to chat_id")
+    m.end()
+    [mail] = smtp_server.messages
+    [request] = bot_api.requests
+    data = mail.data.decode("latin-1")
+    stamp = re.search(r"\r\nTime: (" + STAMP + r")\r\n", data).group(1)
+    assert stamp[11:16] == "00:00", stamp
+    assert mail.data == mail_bytes(TEST_LOGIN, "alive@example.com",
+                                   f"e2e-host loadhawk is up and running : {stamp}",
+                                   f"loadhawk is running\nHost: e2e-host\nCPU: 12.0%\nMEM: 40%\n"
+                                   f"Time: {stamp}\n", mail.data)
+    assert mail.rcpt_tos == ["alive@example.com"]
+    assert bot_text(request) == (f"IAMALIVE\nloadhawk is running\nHost: e2e-host\nCPU: 12.0%\n"
+                                 f"MEM: 40%\nTime: {stamp}")
     # the heartbeat logs no line of its own
-    subjects = [line for line in log_messages(workdir) if line.startswith("***Alert sending :")]
-    assert subjects == ["***Alert sending :" + subject for _, subject, _, _ in expected[:4]]
+    assert not [line for line in log_messages(workdir) if line.startswith("***Alert sending :")]
     assert log_messages(workdir)[-4:] == ["Send email to alive@example.com",
                                           "Email sent to alive@example.com",
                                           f"Send Telegram alert to chat_id {CHAT_ID}",
@@ -424,29 +532,30 @@ def test_alert_recovery_and_heartbeat_over_both_channels(native, workdir, reaper
     assert not (workdir / MESSAGE_FILE).exists()
 
 
-def test_alert_mail_is_a_complete_internet_message(native, workdir, reaper, smtp_server):
-    """Two alerts with a host label beyond ASCII, as a mail program and a
-    spam filter read them: every header valid under the strict policy, the
-    label intact in the subject, and no header rule of the filter firing."""
+def test_alert_mail_is_a_complete_internet_message(scripted_load, workdir, smtp_server):
+    """An alert and its recovery with a host label beyond ASCII, as a mail
+    program and a spam filter read them: every header valid under the strict
+    policy, the label intact in the subject, and no header rule of the
+    filter firing."""
     label = "B\xc3\xbcro-Server"  # UTF-8 bytes, as the settings file holds them
     write_file(workdir, "loadhawk_setup.txt", CYCLES_SETUP.replace("e2e-host", label))
     write_file(workdir, "loadhawk_email.txt", notify_file(server=smtp_server.url))
-    (workdir / "script.txt").write_text("97.26 40 7 2026-03-07 23:59:57\n"   # CPU HIGH alert
-                                        "12.04 40 7 2026-03-07 23:59:58\n")  # its recovery
-    r = driver("native", reaper).run("cycles", "7", "script.txt", cwd=workdir)
-    assert r.rc == 0, r
+    scripted_load.set(cpu_permille=973, mem_percent=40)  # CPU HIGH alert
+    m = Monitor(scripted_load.program, workdir)
+    m.wait_for_log(r"Email sent to")
+    scripted_load.set(cpu_permille=120, mem_percent=40)  # its recovery
+    m.wait_for_log(r"Email sent to", count=2)
+    m.end()
     alert, recovery = smtp_server.messages
     offset = time.localtime().tm_gmtoff
     ids = set()
-    for mail, subject in ((alert, "2026-03-07 23:59:57 B\u00fcro-Server CPU now 97.3% >= 90% for"
-                                  " consecutive 1 times"),
-                          (recovery, "2026-03-07 23:59:58 B\u00fcro-Server CPU HIGH back to normal"
-                                     " - CPU now 12.0%")):
+    for mail, subject in ((alert, " B\u00fcro-Server CPU now 97.3% >= 90% for consecutive 1 times"),
+                          (recovery, " B\u00fcro-Server CPU HIGH back to normal - CPU now 12.0%")):
         message = email.message_from_bytes(mail.data, policy=email.policy.strict)
         for name in ("From", "To", "Subject", "Date", "Message-ID", "MIME-Version",
                      "Content-Type", "Content-Transfer-Encoding"):
             assert message[name] is not None and message[name].defects == (), name
-        assert message["Subject"] == subject
+        assert re.fullmatch(STAMP + re.escape(subject), message["Subject"]), message["Subject"]
         sent = message["Date"].datetime
         assert sent.utcoffset().total_seconds() == offset
         assert abs(time.time() - sent.timestamp()) < 120
@@ -574,7 +683,7 @@ def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, 
     write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
     write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
     # each curl takes two seconds, so the two sends meet
-    env = fake_curl.env(FAKE_CURL_SLEEP=2)
+    env = fake_curl.env(SLEEP=2)
     r = native.run("-start", cwd=workdir, env=env)
     assert r.rc == 0, r
     # the file is created before its line is written: wait for the whole line
@@ -590,12 +699,12 @@ def test_self_test_beside_a_background_monitor_sending(native, workdir, reaper, 
 
     calls = fake_curl.calls()
     assert len(calls) == 2
-    subjects = [c["message"].split("\r\n")[2] for c in calls]
+    subjects = [c["file"].decode("latin-1").split("\r\n")[2] for c in calls]
     assert f"Subject: {TEST_SUBJECT}" in subjects
     [alert] = [s for s in subjects if s != f"Subject: {TEST_SUBJECT}"]
     assert re.fullmatch("Subject: " + STAMP + r" e2e-host CPU now \d+\.\d% <= 100% for"
                         r" consecutive 1 times", alert), subjects
     # each curl read its own message from start to end
     for call in calls:
-        assert call["message_after"] == call["message"]
+        assert call["after"] == call["file"]
     assert not (workdir / MESSAGE_FILE).exists()

@@ -1,83 +1,87 @@
-"""The notification senders end to end, through the test driver
-(tests/peers/notify_driver.cpp) until "-test" and the monitor run call them:
-real curl against the loopback SMTP server and Bot API, a curl stand-in
-where the exact arguments matter, and the Windows build under Wine with a
-curl.exe stand-in that records what cmd.exe handed it.
+"""The notification senders end to end through "-test": real curl against
+the loopback SMTP server and Bot API, the curl stand-in where the exact
+arguments matter, and the Windows build under Wine with the curl.exe
+stand-in that records what cmd.exe handed it.
 """
 import os
-import pathlib
-import shutil
+import re
 import time
 import urllib.parse
 
 import pytest
 
-from conftest import (CONFIG_FILE, curl_config, curl_on_path, driver, log_messages, mail_bytes,
-                      planted_programs_that_ran, standin_calls, wait_for)
-from smtp_peer import TEST_LOGIN, TEST_PASSWORD, SmtpPeer, free_port
+from conftest import (CONFIG_FILE, curl_config, curl_failure_line, curl_on_path, log_messages, mail_bytes,
+                      planted_programs_that_ran, standin_calls, wait_for, write_file)
+from smtp_peer import TEST_LOGIN, TEST_PASSWORD, SmtpPeer
 
 MESSAGE_FILE = "cpumailtext.txt"
+TEST_SUBJECT = "[TEST] loadhawk notification test"
+# the loader trims a value's outer blanks; an empty entry of the list is skipped
+RECIPIENTS = " ops@example.com ,, oncall@example.com "
+STORED_RECIPIENTS = RECIPIENTS.strip()
+STAMP = rb"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
 
 
 # ------------------------------------------------------------------ helpers
 
-@pytest.fixture
-def native_driver(reaper):
-    return driver("native", reaper)
+def settings(directory, server=None, password=TEST_PASSWORD, sender=TEST_LOGIN, to=RECIPIENTS,
+             token=None, chat_id=None, telegram_api=None, sendtimeout=30):
+    """The two settings files of a "-test" in `directory`."""
+    lines = []
+    if server is not None:
+        lines += [f'server : "{server}"', f'email : "{TEST_LOGIN}"', f'password : "{password}"',
+                  f'from : "{sender}"', f'to : "{to}"']
+    if token is not None:
+        lines += [f'token : "{token}"', f'chat_id : "{chat_id}"']
+    if telegram_api is not None:
+        lines.append(f'telegram_api : "{telegram_api}"')
+    lines.append(f'sendtimeout : "{sendtimeout}"')
+    write_file(directory, "loadhawk_setup.txt", 'hostid : "h"\n')
+    write_file(directory, "loadhawk_email.txt", "".join(line + "\n" for line in lines))
 
 
-@pytest.fixture
-def windows_driver(reaper, workdir, tmp_path):
-    d = driver("windows", reaper)
-    d.curl = curl_on_path(d, workdir, tmp_path / "bin")
-    yield d
-    # the planted cmd.exe and curl.exe never ran, whatever the test did
-    assert planted_programs_that_ran(workdir, d.curl) == []
+def console(email, telegram, email_rc=0, telegram_rc=0, email_reason=None):
+    """What "-test" prints: None for a channel that is not configured."""
+    def part(label, name, state, rc, reason=None):
+        if state is None:
+            return f"{label} not configured\n"
+        outcome = reason if reason is not None else f"{label} command rc={rc}"
+        if reason is None and not state:
+            outcome += "\n" + curl_failure_line(label, rc)
+        return f"Sending {name} alert ...\n{outcome}\n{label} test {'OK' if state else 'FAILED'}\n"
+
+    def word(state):
+        return "not configured" if state is None else "OK" if state else "FAILED"
+
+    return ("Testing Email alert...\n" + part("Email", "email", email, email_rc, email_reason)
+            + "\nTesting Telegram alert...\n" + part("Telegram", "Telegram", telegram, telegram_rc)
+            + f"\nTest result:\nEmail    : {word(email)}\nTelegram : {word(telegram)}\n")
 
 
-def escape(value):
-    out = []
-    for ch in value:
-        if ch == "\\":
-            out.append("\\\\")
-        elif ch == "\n":
-            out.append("\\n")
-        elif ord(ch) < 0x20:
-            out.append(f"\\x{ord(ch):02x}")
-        else:
-            out.append(ch)
-    return "".join(out)
-
-
-def settings_file(directory, **values):
-    path = pathlib.Path(directory) / "driver_settings.txt"
-    text = "".join(f"{key}={escape(str(value))}\n" for key, value in values.items())
-    path.write_bytes(text.encode("latin-1"))
-    return path.name
-
-
-def mail_values(server, **extra):
-    values = dict(server=server, email=TEST_LOGIN, password=TEST_PASSWORD,
-                  **{"from": TEST_LOGIN}, recipients=" ops@example.com ,, oncall@example.com ",
-                  subject="ALERT CPU HIGH 97.3%", body="Now: 2026-01-02 03:04:05\nCPU: 97.3%\n",
-                  sendtimeout=30)
-    values.update(extra)
-    return values
-
-
-def message_bytes(values, data):
-    return mail_bytes(values["from"], values["recipients"], values["subject"], values["body"], data)
+def expected_test_mail(sender, to, data):
+    """The test message as the program writes it, with the host, time, Date
+    and Message-ID that `data` (the message curl read or sent) carries."""
+    match = re.search(rb"\r\n\r\nThis is a test message from loadhawk\.\r\n\r\nHost: ([^\r\n]+)\r\n"
+                      rb"Time: (" + STAMP + rb")\r\n", data)
+    assert match, data
+    host, stamp = (g.decode("latin-1") for g in match.groups())
+    return mail_bytes(sender, to, TEST_SUBJECT, (
+        "This is a test message from loadhawk.\n\n"
+        f"Host: {host}\nTime: {stamp}\n\n"
+        "If you received this message, email notification is working correctly.\n"), data)
 
 
 def processes_with(marker):
     """Pids of running (not zombie) processes whose command line holds `marker`."""
     found = []
-    for entry in pathlib.Path("/proc").iterdir():
+    for entry in os.scandir("/proc"):
         if not entry.name.isdigit():
             continue
         try:
-            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("latin-1")
-            stat = (entry / "stat").read_text()
+            with open(f"/proc/{entry.name}/cmdline", "rb") as f:
+                cmdline = f.read().replace(b"\0", b" ").decode("latin-1")
+            with open(f"/proc/{entry.name}/stat") as f:
+                stat = f.read()
         except OSError:
             continue
         if marker in cmdline and stat[stat.rfind(")") + 2] != "Z":
@@ -85,76 +89,63 @@ def processes_with(marker):
     return found
 
 
+@pytest.fixture
+def windows_curl(windows, workdir, tmp_path):
+    """The Windows build with the curl.exe stand-in on Wine's PATH."""
+    windows.curl = curl_on_path(windows, workdir, tmp_path / "bin")
+    yield windows
+    # the planted cmd.exe and curl.exe never ran, whatever the test did
+    assert planted_programs_that_ran(workdir, windows.curl) == []
+
+
 # ------------------------------------------------------------------ real curl, native
 
-def test_mail_through_real_curl_arrives_whole(native_driver, workdir, smtp_server):
-    values = mail_values(smtp_server.url)
-    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir)
-    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
-    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com ",
-                                     "Email sent to  ops@example.com ,, oncall@example.com "]
+def test_mail_through_real_curl_arrives_whole(native, workdir, smtp_server):
+    settings(workdir, smtp_server.url)
+    r = native.run("-test", cwd=workdir)
+    assert (r.rc, r.out) == (0, console(True, None))
+    assert log_messages(workdir)[:2] == [f"Send email to {STORED_RECIPIENTS}",
+                                         f"Email sent to {STORED_RECIPIENTS}"]
     [message] = smtp_server.messages
     assert message.login == TEST_LOGIN
     assert message.mail_from == TEST_LOGIN
-    # one envelope recipient per address, in list order
+    # one envelope recipient per address, in list order, the empty one left out
     assert message.rcpt_tos == ["ops@example.com", "oncall@example.com"]
     # the message file's bytes: the headers, the body, CRLF line ends only
-    assert message.data == message_bytes(values, message.data)
+    assert message.data == expected_test_mail(TEST_LOGIN, STORED_RECIPIENTS, message.data)
     assert b"\n" not in message.data.replace(b"\r\n", b"")
     assert not (workdir / MESSAGE_FILE).exists()
     assert not (workdir / CONFIG_FILE).exists()
 
 
-@pytest.mark.parametrize("password", ['say "hi"\\', "tab\there $HOME %PATH% `id`", "\\\\\\"])
-def test_any_password_reaches_the_server_through_curls_configuration(native_driver, workdir,
-                                                                      password):
+# a settings value ends at its second double quote, so none can hold one
+@pytest.mark.parametrize("password", ["say 'hi'\\", "tab\there $HOME %PATH% `id`", "\\\\\\"])
+def test_any_password_reaches_the_server_through_curls_configuration(native, workdir, password):
     peer = SmtpPeer(password=password).start()
     try:
-        r = native_driver.run("email", settings_file(workdir, **mail_values(
-            peer.url, password=password)), cwd=workdir)
-        assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+        settings(workdir, peer.url, password=password)
+        r = native.run("-test", cwd=workdir)
+        assert (r.rc, r.out) == (0, console(True, None))
         [message] = peer.messages
         assert message.login == TEST_LOGIN
     finally:
         peer.stop()
 
 
-def test_mail_with_wrong_password_or_closed_port_fails(native_driver, workdir, smtp_server):
-    r = native_driver.run("email", settings_file(workdir, **mail_values(
-        smtp_server.url, password="wrong")), cwd=workdir)
-    assert r.rc == 1
-    lines = r.out.splitlines()
-    assert lines[0] == "Sending email alert ..."
-    assert lines[1].startswith("Email command rc=") and lines[1] != "Email command rc=0"
-    assert smtp_server.messages == []
-
-    closed = f"smtp://127.0.0.1:{free_port()}"
-    r = native_driver.run("email", settings_file(workdir, **mail_values(closed)), cwd=workdir)
-    assert r.rc == 1
-    # could not connect: the meaning on the console too
-    assert r.out == ("Sending email alert ...\nEmail command rc=7\n"
-                     "Email not sent: curl rc=7 (no connection to the server)\n")
-    # silent or not, the log says why
-    assert log_messages(workdir)[1::2] == ["Email not sent: curl rc=67 (login denied)",
-                                           "Email not sent: curl rc=7 (no connection to the server)"]
-    assert not (workdir / MESSAGE_FILE).exists()
-
-
-def test_telegram_through_real_curl_reaches_the_bot_api(native_driver, workdir, bot_api):
+def test_telegram_address_through_real_curl_reaches_the_bot_api(native, workdir, bot_api):
     token = "123456789:AAE-x_y.z~"
-    text = "ALERT CPU HIGH\nHost: box\nCPU: 97.3% >= 90%\n+ caf\xc3\xa9 & more?"
-    r = native_driver.run("telegram", settings_file(
-        workdir, token=token, chat_id="@my_channel", telegram_api=bot_api.base, text=text),
-        cwd=workdir)
-    assert (r.rc, r.out) == (0, "Sending Telegram alert ...\nTelegram command rc=0\n")
-    assert log_messages(workdir) == ["Send Telegram alert to chat_id @my_channel",
-                                     "Telegram sent to chat_id @my_channel"]
+    settings(workdir, token=token, chat_id="@my_channel", telegram_api=bot_api.base)
+    r = native.run("-test", cwd=workdir)
+    assert (r.rc, r.out) == (0, console(None, True))
+    assert log_messages(workdir)[1:3] == ["Send Telegram alert to chat_id @my_channel",
+                                          "Telegram sent to chat_id @my_channel"]
     [request] = bot_api.requests
     path, _, query = request.partition("?")
     assert path == "/bot123456789%3AAAE-x_y.z~/sendMessage"
     assert urllib.parse.unquote(path) == f"/bot{token}/sendMessage"
-    assert urllib.parse.parse_qsl(query, encoding="latin-1") == [
-        ("chat_id", "@my_channel"), ("text", text)]
+    [chat, text] = urllib.parse.parse_qsl(query, encoding="latin-1")
+    assert chat == ("chat_id", "@my_channel")
+    assert text[0] == "text" and text[1].startswith(f"{TEST_SUBJECT}\nHost: ")
 
 
 # ------------------------------------------------------------------ curl stand-in, native
@@ -162,26 +153,24 @@ def test_telegram_through_real_curl_reaches_the_bot_api(native_driver, workdir, 
 HOSTILE = [
     "p$(touch PWNED)w",
     "a`touch PWNED`b",
-    "x\"; touch PWNED; echo \"",
+    "x'; touch PWNED; echo '",
     "back\\slash\\",
     "100% %PATH% & | < > ^ ( ) ; ' !",
 ]
 
 
 @pytest.mark.parametrize("value", HOSTILE)
-def test_hostile_values_reach_curl_unchanged(native_driver, workdir, fake_curl, value):
-    values = mail_values("smtp://127.0.0.1:25", password=value, **{"from": value + "@x"},
-                         recipients=f"{value}@y, b@z")
-    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
-                          env=fake_curl.env())
-    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+def test_hostile_values_reach_curl_unchanged(native, workdir, fake_curl, value):
+    to = f"{value}@y, b@z"
+    settings(workdir, "smtp://127.0.0.1:25", password=value, sender=value + "@x", to=to)
+    r = native.run("-test", cwd=workdir, env=fake_curl.env())
+    assert (r.rc, r.out) == (0, console(True, None))
     [call] = fake_curl.calls()
-    assert call["argv"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value + "@x", "--ssl",
+    assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value + "@x", "--ssl",
                             "-K", CONFIG_FILE, "-T", MESSAGE_FILE,
                             "--mail-rcpt", f"{value}@y", "--mail-rcpt", "b@z"]
     assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{value}")
-    message = call["message"].encode("latin-1")
-    assert message == message_bytes(values, message)
+    assert call["file"] == expected_test_mail(value + "@x", to, call["file"])
     assert not (workdir / "PWNED").exists()
 
 
@@ -193,34 +182,30 @@ def test_hostile_values_reach_curl_unchanged(native_driver, workdir, fake_curl, 
     "smtp://mail.example.com:587/path",
     "smtps://mail.example.com:70000",
 ])
-def test_server_that_is_not_one_smtp_address_runs_nothing(native_driver, workdir, fake_curl,
-                                                          server):
-    values = mail_values(server)
-    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
-                          env=fake_curl.env())
+def test_server_that_is_not_one_smtp_address_runs_nothing(native, workdir, fake_curl, server):
+    settings(workdir, server)
+    r = native.run("-test", cwd=workdir, env=fake_curl.env())
     reason = "Email not sent: server must be smtp://host[:port] or smtps://host[:port] and nothing else"
-    assert (r.rc, r.out) == (1, f"Sending email alert ...\n{reason}\n")
-    assert log_messages(workdir)[1:] == [reason]
+    assert (r.rc, r.out) == (1, console(False, None, email_reason=reason))
+    assert reason in log_messages(workdir)
     assert fake_curl.calls() == []
     assert not (workdir / "PWNED").exists()
     assert not (workdir / MESSAGE_FILE).exists()
 
 
-def test_hanging_curl_is_ended_after_the_send_timeout(native_driver, workdir, fake_curl):
-    values = mail_values("smtp://127.0.0.1:25", sendtimeout=1)
+def test_hanging_curl_is_ended_after_the_send_timeout(native, workdir, fake_curl):
+    settings(workdir, "smtp://127.0.0.1:25", sendtimeout=1)
     started = time.monotonic()
-    r = native_driver.run("email", settings_file(workdir, **values), cwd=workdir,
-                          env=fake_curl.env(FAKE_CURL_HANG=300), timeout=120)
+    r = native.run("-test", cwd=workdir, env=fake_curl.env(HANG=300), timeout=120)
     assert time.monotonic() - started < 100
-    assert (r.rc, r.out) == (1, "Sending email alert ...\nEmail command rc=124\n"
-                                "Email not sent: curl rc=124 (sendtimeout ran out)\n")
+    assert (r.rc, r.out) == (1, console(False, None, email_rc=124))
     [call] = fake_curl.calls()
     assert call["hung"]
-    assert wait_for(lambda: not processes_with(str(fake_curl.bin))), "curl still runs"
+    assert wait_for(lambda: not fake_curl.running()), "curl still runs"
     assert not (workdir / MESSAGE_FILE).exists()
 
 
-def test_secrets_never_stand_on_a_command_line(native_driver, workdir, fake_curl, bot_api):
+def test_secrets_never_stand_on_a_command_line(native, workdir, fake_curl, bot_api):
     """While curl runs, no process's command line (ps, /proc/PID/cmdline)
     shows the SMTP password or the bot token, in any form."""
     # secrets of this run alone: other tests on the machine may show theirs
@@ -228,81 +213,51 @@ def test_secrets_never_stand_on_a_command_line(native_driver, workdir, fake_curl
     password = f"pass {unique}"
     token = f"123456789:AAE-token-{unique}"
     secrets = [password, token, urllib.parse.quote(token, safe=""), token.split(":")[1]]
-    sends = {
-        "email": mail_values("smtp://127.0.0.1:25", password=password),
-        "telegram": dict(token=token, chat_id="-100", telegram_api=bot_api.base, text="CPU 97%"),
-    }
-    for mode, values in sends.items():
-        proc = native_driver.spawn(mode, settings_file(workdir, **values), cwd=workdir,
-                                   env=fake_curl.env(FAKE_CURL_SLEEP=2))
-        seen_curl = 0
-        while proc.poll() is None:
-            for entry in pathlib.Path("/proc").iterdir():
-                try:
-                    cmdline = (entry / "cmdline").read_bytes().decode("latin-1")
-                except OSError:
-                    continue
-                assert not any(secret in cmdline for secret in secrets), (mode, cmdline)
-                seen_curl += str(fake_curl.bin) in cmdline
-            time.sleep(0.05)
-        assert proc.returncode == 0, (mode, proc.stdout.read())
-        assert seen_curl > 0, "the scan never met curl running"
+    settings(workdir, "smtp://127.0.0.1:25", password=password, token=token, chat_id="-100",
+             telegram_api=bot_api.base)
+    proc = native.spawn("-test", cwd=workdir, env=fake_curl.env(SLEEP=2))
+    seen_curl = 0
+    while proc.poll() is None:
+        seen_curl += len(fake_curl.running())
+        for entry in os.scandir("/proc"):
+            try:
+                with open(f"/proc/{entry.name}/cmdline", "rb") as f:
+                    cmdline = f.read().decode("latin-1")
+            except OSError:
+                continue
+            assert not any(secret in cmdline for secret in secrets), cmdline
+        time.sleep(0.05)
+    assert proc.returncode == 0, proc.stdout.read()
+    assert seen_curl > 0, "the scan never met curl running"
     mail, telegram = fake_curl.calls()
     assert mail["config"] == curl_config("user", f"{TEST_LOGIN}:{password}")
-    assert telegram["argv"] == ["-s", "--fail", "-K", CONFIG_FILE]
-    assert telegram["config"] == curl_config(
-        "url", f"{bot_api.base}/bot123456789%3AAAE-token-{unique}/sendMessage"
-               "?chat_id=-100&text=CPU+97%25")
+    assert telegram["args"] == ["-s", "--fail", "-K", CONFIG_FILE]
+    assert telegram["config"].startswith(curl_config(
+        "url", f"{bot_api.base}/bot123456789%3AAAE-token-{unique}/sendMessage?chat_id=-100&text=")[:-2])
     assert not (workdir / CONFIG_FILE).exists()
-
-
-def test_two_copies_in_one_directory_never_share_the_message_file(native_driver, workdir,
-                                                                   fake_curl):
-    """A "-test" beside a background monitor: each curl sees its own message."""
-    env = fake_curl.env(FAKE_CURL_SLEEP=0.5)
-    procs = []
-    for n in range(4):
-        sub = workdir / f"settings{n}"
-        sub.mkdir()
-        name = settings_file(sub, **mail_values("smtp://127.0.0.1:25", subject=f"copy {n}"))
-        procs.append(native_driver.spawn("email", f"settings{n}/{name}", cwd=workdir, env=env))
-    for p in procs:
-        p.wait(timeout=120)
-        assert p.returncode == 0
-    calls = fake_curl.calls()
-    assert len(calls) == 4
-    subjects = sorted(c["message"].split("\r\n")[2] for c in calls)
-    assert subjects == [f"Subject: copy {n}" for n in range(4)]
-    for c in calls:
-        assert c["message_after"] == c["message"]
-    assert not (workdir / MESSAGE_FILE).exists()
 
 
 # ------------------------------------------------------------------ Windows build under Wine
 
-def test_windows_mail_command_as_curl_sees_it(windows_driver, workdir):
-    values = mail_values("smtp://127.0.0.1:25", **{"from": "loadhawk <alerts@example.com>"})
-    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
-    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+def test_windows_mail_command_as_curl_sees_it(windows_curl, workdir):
+    sender = "loadhawk <alerts@example.com>"
+    settings(workdir, "smtp://127.0.0.1:25", sender=sender)
+    r = windows_curl.run("-test", cwd=workdir)
+    assert (r.rc, r.out) == (0, console(True, None))
     # the stand-in on PATH ran, named by its full path
     [call] = standin_calls(workdir)
-    assert call["exe"] == windows_driver.curl
+    assert call["exe"] == windows_curl.curl
     # the command line as curl.exe got it holds no secret: the login is in -K's file
     assert call["line"] == (
-        f'"{windows_driver.curl}" -s smtp://127.0.0.1:25 --mail-from "loadhawk <alerts@example.com>" --ssl'
+        f'"{windows_curl.curl}" -s smtp://127.0.0.1:25 --mail-from "{sender}" --ssl'
         ' -K "cpucurlconf.txt" -T "cpumailtext.txt"'
         ' --mail-rcpt "ops@example.com" --mail-rcpt "oncall@example.com"')
-    assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from",
-                            "loadhawk <alerts@example.com>", "--ssl", "-K", CONFIG_FILE,
-                            "-T", MESSAGE_FILE,
-                            "--mail-rcpt", "ops@example.com", "--mail-rcpt", "oncall@example.com"]
     assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{TEST_PASSWORD}")
-    # the file curl read has CRLF line ends, and both files are gone afterwards
-    assert call["file"] == message_bytes(values, call["file"])
+    # the file curl read, from the working directory, has CRLF line ends;
+    # both files are gone afterwards
+    assert call["file"] == expected_test_mail(sender, STORED_RECIPIENTS, call["file"])
     assert not (workdir / MESSAGE_FILE).exists()
     assert not (workdir / CONFIG_FILE).exists()
-    assert log_messages(workdir) == ["Send email to  ops@example.com ,, oncall@example.com ",
-                                     "Email sent to  ops@example.com ,, oncall@example.com "]
 
 
 WINDOWS_HOSTILE = [
@@ -319,11 +274,10 @@ WINDOWS_HOSTILE = [
 
 
 @pytest.mark.parametrize("value", WINDOWS_HOSTILE)
-def test_windows_hostile_values_reach_curl_unchanged(windows_driver, workdir, value):
-    values = mail_values("smtp://127.0.0.1:25", password=value, **{"from": value},
-                         recipients=f"{value}@y,b@z")
-    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
-    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+def test_windows_hostile_values_reach_curl_unchanged(windows_curl, workdir, value):
+    settings(workdir, "smtp://127.0.0.1:25", password=value, sender=value, to=f"{value}@y,b@z")
+    r = windows_curl.run("-test", cwd=workdir)
+    assert (r.rc, r.out) == (0, console(True, None))
     [call] = standin_calls(workdir)
     assert call["args"] == ["-s", "smtp://127.0.0.1:25", "--mail-from", value, "--ssl", "-K",
                             CONFIG_FILE, "-T", MESSAGE_FILE,
@@ -332,75 +286,59 @@ def test_windows_hostile_values_reach_curl_unchanged(windows_driver, workdir, va
     assert not (workdir / "PWNED").exists()
 
 
-def test_windows_passes_any_password_and_refuses_what_cmd_cannot_pass(windows_driver, workdir):
-    # the password goes to curl's configuration file, where a quote or a tab passes
-    password = 'pa"ss\tword&echo PWNED>PWNED'
-    values = mail_values("smtp://127.0.0.1:25", password=password)
-    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
-    assert (r.rc, r.out) == (0, "Sending email alert ...\nEmail command rc=0\n")
+def test_windows_passes_any_password_and_refuses_what_cmd_cannot_pass(windows_curl, workdir):
+    # the password goes to curl's configuration file, where a tab passes
+    password = "pa'ss\tword&echo PWNED>PWNED"
+    settings(workdir, "smtp://127.0.0.1:25", password=password)
+    r = windows_curl.run("-test", cwd=workdir)
+    assert (r.rc, r.out) == (0, console(True, None))
     [call] = standin_calls(workdir)
     assert call["config"] == curl_config("user", f"{TEST_LOGIN}:{password}")
-    # a value that stays on the command line still cannot hold a quote there
+    # a value that stays on the command line cannot hold a control character there
     (workdir / "curl_standin.log").unlink()
-    values = mail_values("smtp://127.0.0.1:25", **{"from": 'a"b&echo PWNED>PWNED'})
-    r = windows_driver.run("email", settings_file(workdir, **values), cwd=workdir)
+    settings(workdir, "smtp://127.0.0.1:25", sender="a\tb&echo PWNED>PWNED")
+    r = windows_curl.run("-test", cwd=workdir)
     reason = ("Email not sent: from holds a double quote or a control character,"
               " which cmd.exe cannot pass on safely")
-    assert (r.rc, r.out) == (1, f"Sending email alert ...\n{reason}\n")
+    assert (r.rc, r.out) == (1, console(False, None, email_reason=reason))
     assert standin_calls(workdir) == []
     assert not (workdir / "PWNED").exists()
 
 
-def test_windows_telegram_address_as_curl_sees_it(windows_driver, workdir):
-    values = dict(token="123:AB%CD", chat_id="@chan", telegram_api="http://127.0.0.1:9",
-                  text="CPU 97.3% >= 90%\n%PATH%")
-    r = windows_driver.run("telegram", settings_file(workdir, **values), cwd=workdir)
-    assert (r.rc, r.out) == (0, "Sending Telegram alert ...\nTelegram command rc=0\n")
+def test_windows_telegram_address_as_curl_sees_it(windows_curl, workdir):
+    settings(workdir, token="123:AB%CD", chat_id="@chan", telegram_api="http://127.0.0.1:9")
+    r = windows_curl.run("-test", cwd=workdir)
+    assert (r.rc, r.out) == (0, console(None, True))
     [call] = standin_calls(workdir)
     # the address, token included, reaches curl in its configuration file only
     assert call["args"] == ["-s", "--fail", "-K", CONFIG_FILE]
     assert "123" not in call["line"] and "AB" not in call["line"]
-    assert call["config"] == curl_config("url", "http://127.0.0.1:9/bot123%3AAB%25CD/sendMessage"
-                                         "?chat_id=%40chan&text=CPU+97.3%25+%3E%3D+90%25%0A%25PATH%25")
+    address = re.fullmatch(r'url = "(.*)"\n', call["config"]).group(1)
+    head = "http://127.0.0.1:9/bot123%3AAB%25CD/sendMessage?chat_id=%40chan&text="
+    assert address.startswith(head)
+    assert urllib.parse.unquote_plus(address[len(head):]).startswith(f"{TEST_SUBJECT}\nHost: ")
     assert not (workdir / CONFIG_FILE).exists()
-    assert log_messages(workdir) == ["Send Telegram alert to chat_id @chan",
-                                     "Telegram sent to chat_id @chan"]
+    assert log_messages(workdir)[1:3] == ["Send Telegram alert to chat_id @chan",
+                                          "Telegram sent to chat_id @chan"]
 
 
-def run_command(drv, workdir, command, timeout_seconds=30, env=None):
-    (workdir / "command.txt").write_bytes(command.encode("latin-1"))
-    r = drv.run("run", str(timeout_seconds), "command.txt", cwd=workdir, env=env, timeout=120)
-    assert r.out.startswith("rc="), r
-    return int(r.out[3:].strip())
+@pytest.mark.parametrize("rc", [3, 0])
+def test_windows_curl_exit_code_is_the_outcome(windows_curl, workdir, rc):
+    settings(workdir, "smtp://127.0.0.1:25")
+    r = windows_curl.run("-test", cwd=workdir, env={"CURL_STANDIN_RC": str(rc)})
+    assert (r.rc, r.out) == (0 if rc == 0 else 1, console(rc == 0, None, email_rc=rc))
+    assert len(standin_calls(workdir)) == 1
 
 
-def test_windows_runner_exit_codes_cut_and_working_directory(windows_driver, workdir):
-    assert run_command(windows_driver, workdir, "exit 3") == 3
-    assert run_command(windows_driver, workdir, "exit 0") == 0
-    assert run_command(windows_driver, workdir, "") == -1
-    (workdir / "input.txt").write_text("from the working directory")
-    assert run_command(windows_driver, workdir, "type input.txt > copy.txt") == 0
-    assert (workdir / "copy.txt").read_text().strip() == "from the working directory"
-    # cmd.exe reads at most 8191 characters after /C: the command between
-    # quotes, "curl" named by its full path in quotes
-    head = "curl -s "
-    limit = 8191 - len(windows_driver.curl)
-    for length, kept in ((limit, limit), (limit + 1, limit)):
-        (workdir / "curl_standin.log").unlink(missing_ok=True)
-        assert run_command(windows_driver, workdir, head + "A" * (length - len(head))) == 0
-        [call] = standin_calls(workdir)
-        assert call["args"] == ["-s", "A" * (kept - len(head))]
-
-
-def test_windows_overrun_ends_cmd_and_curl(windows_driver, workdir):
+def test_windows_overrun_ends_cmd_and_curl(windows_curl, workdir):
     marker = f"hang-marker-{os.getpid()}"
+    settings(workdir, "smtp://127.0.0.1:25", to=f"{marker}@example.com", sendtimeout=2)
     started = time.monotonic()
-    rc = run_command(windows_driver, workdir, f"curl -s {marker}", timeout_seconds=2,
-                     env={"CURL_STANDIN_HANG": "300"})
-    assert rc == 124
+    r = windows_curl.run("-test", cwd=workdir, env={"CURL_STANDIN_HANG": "300"}, timeout=120)
+    assert (r.rc, r.out) == (1, console(False, None, email_rc=124))
     assert time.monotonic() - started < 100
     [call] = standin_calls(workdir)
-    assert call["args"] == ["-s", marker]
+    assert call["args"][-2:] == ["--mail-rcpt", f"{marker}@example.com"]
     # the job object ended cmd.exe and the curl it started
     assert wait_for(lambda: not processes_with(marker)), processes_with(marker)
     assert not call["woke"]

@@ -164,7 +164,7 @@ def test_termination_request_during_a_send(request, workdir, tmp_path, fake_curl
         curl_on_path(program, workdir, tmp_path / "curl-bin")
         env = {"CURL_STANDIN_HANG": "300"}
     else:
-        env = fake_curl.env(FAKE_CURL_HANG="300")
+        env = fake_curl.env(HANG="300")
     args = ("-test",) if command == "-test" else ("-s",)
     proc = reaper.track(subprocess.Popen(program.command(*args), cwd=workdir, env=program.environment(env),
                                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

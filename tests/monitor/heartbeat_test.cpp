@@ -75,10 +75,7 @@ TEST_F(Heartbeat, WhoGetsItWhenTheDayChanges) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        (void)std::remove("curl_calls.txt");
-        (void)std::remove("curl_message.bin");
-        (void)std::remove("curl_argv.bin");
-        (void)std::remove("curl_config.bin");
+        curl_->reset();
         (void)std::remove(kLogFileName);
         NotifySettings notify = both_channels();
         notify.email_enabled = row.email_enabled;

@@ -194,5 +194,5 @@ TEST_F(MonitorNotice, OnlyTelegramEnabledWritesNoMailFile) {
               "Send Telegram alert to chat_id -1001\n"
               "Telegram sent to chat_id -1001\n");
     EXPECT_EQ(curl_->calls(), "call\n");
-    EXPECT_FALSE(file_exists("curl_message.bin"));
+    EXPECT_EQ(curl_->message(), "");
 }

@@ -368,7 +368,7 @@ TEST_F(SendEmail, WaitsForAnotherProcessHoldingTheMailLock) {
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     close(ready[0]);
-    setenv("FAKE_CURL_MARK", "released.mark", 1);
+    curl_->mark_when_exists("released.mark");
     close(release[1]);  // the child now holds on for a moment, then lets go
     const NotifySettings s = mail_settings();
     ConsoleCapture console;

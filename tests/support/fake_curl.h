@@ -1,13 +1,9 @@
-// A curl stand-in for the sender tests: a shell script named "curl" put
-// first on PATH. It records the arguments it received (NUL-separated, in
-// "curl_argv.bin"), copies the message file named by -T ("curl_message.bin")
-// and the configuration file named by -K ("curl_config.bin"), counts its
-// calls ("curl_calls.txt") and ends with $FAKE_CURL_RC.
+// The curl stand-in (tests/peers/curl_standin.c) for the sender tests,
+// copied into the test's directory as bin/curl and put first on PATH. Each
+// call appends a record to "curl_standin.log" there: its arguments, the
+// configuration file named by -K and the message file named by -T.
 #pragma once
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,61 +12,42 @@
 
 class FakeCurl {
 public:
-    // `dir`: the test's working directory; the script goes into dir/bin.
-    explicit FakeCurl(const std::string& dir) : bin_(dir + "/bin") {
-        mkdir(bin_.c_str(), 0700);
-        write_file(bin_ + "/curl",
-                   "#!/bin/sh\n"
-                   ": > curl_argv.bin\n"
-                   "for a in \"$@\"; do printf '%s\\0' \"$a\" >> curl_argv.bin; done\n"
-                   "prev=\n"
-                   "for a in \"$@\"; do\n"
-                   "  if [ \"$prev\" = \"-T\" ]; then cp \"$a\" curl_message.bin; fi\n"
-                   "  if [ \"$prev\" = \"-K\" ]; then cp \"$a\" curl_config.bin; fi\n"
-                   "  prev=$a\n"
-                   "done\n"
-                   "if [ -n \"$FAKE_CURL_MARK\" ] && [ -e \"$FAKE_CURL_MARK\" ]; then\n"
-                   "  echo marked >> curl_calls.txt\n"
-                   "else\n"
-                   "  echo call >> curl_calls.txt\n"
-                   "fi\n"
-                   "exit ${FAKE_CURL_RC:-0}\n");
-        chmod((bin_ + "/curl").c_str(), 0755);
-        const char* path = std::getenv("PATH");
-        old_path_ = path != nullptr ? path : "";
-        setenv("PATH", (bin_ + ":" + old_path_).c_str(), 1);
-        set_rc(0);
-    }
-    ~FakeCurl() {
-        setenv("PATH", old_path_.c_str(), 1);
-        unsetenv("FAKE_CURL_RC");
-        unsetenv("FAKE_CURL_MARK");
-    }
+    // One call's record.
+    struct Call {
+        std::vector<std::string> args;  // without the program name
+        std::string config;             // the -K file, empty when none
+        std::string message;            // the -T file, empty when none
+        bool marked = false;            // the mark file existed when it ran
+    };
+
+    // `dir`: the test's temporary directory; nothing is written or put on
+    // PATH (and the test fails) when dir/bin lies outside it.
+    explicit FakeCurl(const std::string& dir);
+    ~FakeCurl();
     FakeCurl(const FakeCurl&) = delete;
     FakeCurl& operator=(const FakeCurl&) = delete;
 
-    void set_rc(int rc) { setenv("FAKE_CURL_RC", std::to_string(rc).c_str(), 1); }
+    // The exit code of every later call.
+    void set_rc(int rc);
+    // Later calls note whether the file `path` exists when they run.
+    void mark_when_exists(const std::string& path);
+    // Forgets the calls so far.
+    void reset();
 
-    // The arguments of the last call, without the program name.
-    std::vector<std::string> argv() const {
-        std::vector<std::string> args;
-        const std::string all = read_file("curl_argv.bin");
-        std::size_t start = 0;
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (all[i] == '\0') {
-                args.push_back(all.substr(start, i - start));
-                start = i + 1;
-            }
-        }
-        return args;
-    }
-    std::string calls() const { return read_file("curl_calls.txt"); }
-    std::string message() const { return read_file("curl_message.bin"); }
-    std::string config() const { return read_file("curl_config.bin"); }
+    std::vector<Call> records() const;
+    // The arguments of the last call.
+    std::vector<std::string> argv() const;
+    // One line per call: "call", or "marked" when the mark file existed.
+    std::string calls() const;
+    // The last message file and configuration file that a call read.
+    std::string message() const;
+    std::string config() const;
 
 private:
     std::string bin_;
+    std::string log_;
     std::string old_path_;
+    bool installed_ = false;
 };
 
 // A fresh working directory with the curl stand-in first on PATH.
@@ -78,6 +55,7 @@ class InTempDirWithCurl : public InTempDir {
 protected:
     void SetUp() override {
         InTempDir::SetUp();
+        if (HasFatalFailure()) return;
         curl_ = std::make_unique<FakeCurl>(dir());
     }
     void TearDown() override {

@@ -8,7 +8,9 @@
 #include <string>
 
 // Runs each test in a new temporary directory (the program reads and writes
-// its files in the working directory) and removes it afterwards.
+// its files in the working directory) and removes it afterwards. A fixture
+// built on it returns from its own SetUp when HasFatalFailure() is true
+// after calling this one: dir() is empty until the directory exists.
 class InTempDir : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -44,7 +46,13 @@ public:
     SilentMode& operator=(const SilentMode&) = delete;
 };
 
-// Whole-file helpers, byte for byte.
+// True when `path` (relative paths are taken from the working directory)
+// lies inside the running test's temporary directory; false, with a test
+// failure, otherwise and when no such directory exists.
+bool inside_test_dir(const std::string& path);
+
+// Whole-file helpers, byte for byte. write_file writes nothing (and fails the
+// test) outside the running test's temporary directory.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
