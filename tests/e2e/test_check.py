@@ -144,6 +144,19 @@ def test_values_that_cannot_reach_curl_safely_fail_the_check(program, workdir):
     assert not (workdir / "PWNED").exists()
 
 
+def test_an_existing_log_passes_and_a_folder_in_the_pid_file_s_place_fails(program, workdir):
+    write_file(workdir, "loadhawk_setup.txt", GOOD_SETUP)
+    write_file(workdir, "loadhawk_email.txt", GOOD_EMAIL)
+    write_file(workdir, "loadhawk_log.txt", "kept\n")
+    (workdir / "loadhawk.pid").mkdir()
+    r = program.run("-check", cwd=workdir)
+    assert (r.rc, r.out.split("Checking the files loadhawk writes ...\n")[1]) == (
+        1, "loadhawk_log.txt can be written\nloadhawk.pid is not a regular file: not used\n"
+           "loadhawk_run.lock can be written\nFAILED\n\nResult: FAILED\n")
+    assert (workdir / "loadhawk_log.txt").read_text() == "kept\n"
+    assert not (workdir / "loadhawk_run.lock").exists()
+
+
 def test_files_the_monitor_could_not_write_fail_the_check(native, nobody_dir):
     program = nobody_dir / "loadhawk"
     shutil.copy2(native.path, program)
