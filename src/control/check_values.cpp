@@ -43,7 +43,8 @@ bool reading_passes(const char* key, const char* value, int line_number, std::in
 }
 
 // A threshold beyond what a percentage can reach: a HIGH monitor that can
-// never fire, a LOW one that fires whatever the load.
+// never fire fails (it would stay silent); a LOW one that fires whatever
+// the load is only a warning (it shows itself, and tries the alert path).
 bool threshold_passes(const char* key, const char* value, int line_number, const MonitorEntry& m) {
     const std::int32_t percent = parse_config_number(value);
     if (m.high && percent > 100) {
@@ -52,9 +53,8 @@ bool threshold_passes(const char* key, const char* value, int line_number, const
         return false;
     }
     if (!m.high && percent >= 100) {
-        console_out("Line %d: %s \"%s\" is 100%% or more; %s %s fires whatever the load\n", line_number,
-                    key, value, m.figure, m.level);
-        return false;
+        console_out("Warning: line %d: %s \"%s\" is 100%% or more; %s %s fires whatever the load\n",
+                    line_number, key, value, m.figure, m.level);
     }
     return true;
 }

@@ -78,9 +78,10 @@ TEST_F(ConfigCheck, MonitorFileMessages) {
          "Line 11: memlownum \"99999999999\" is out of range; the monitor uses 2147483647\n"
          "Line 12: memlowthreshold \"-1\" is negative; the monitor uses 10\n"},
         // a percentage beyond what a reading reaches
-        {good + "cpuhighthreshold : \"190\"\ncpulowthreshold : \"100\"\ncpulownum : \"3\"\n", 0,
-         "Line 9: cpuhighthreshold \"190\" is above 100%; CPU HIGH can never fire\n"
-         "Line 10: cpulowthreshold \"100\" is 100% or more; CPU LOW fires whatever the load\n"},
+        {good + "cpuhighthreshold : \"190\"\n", 0,
+         "Line 9: cpuhighthreshold \"190\" is above 100%; CPU HIGH can never fire\n"},
+        {good + "cpulowthreshold : \"100\"\ncpulownum : \"3\"\n", 1,
+         "Warning: line 9: cpulowthreshold \"100\" is 100% or more; CPU LOW fires whatever the load\n"},
         {good + "memhighthreshold : \"100\"\ncpulowthreshold : \"0\"\ncpulownum : \"+3\"\ninterval : \"007\"\n",
          1, ""},
         // unknown keys, with the nearest known one
