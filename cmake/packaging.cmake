@@ -3,7 +3,7 @@
 #            systemd unit, the manual page, logrotate rule, examples; the
 #            system user loadhawk and /etc/loadhawk come from its postinst)
 #   Windows: loadhawk-<version>-win64.zip  (loadhawk.exe, the examples, a
-#            Windows README and a Task Scheduler task, text in CRLF)
+#            Windows README, text in CRLF; the exe installs itself as a service)
 # The version is the project's, set once at the top of CMakeLists.txt; every
 # file below that names it is configured from it.
 
@@ -20,8 +20,7 @@ if(WIN32)
   set(lh_crlf_dir ${CMAKE_BINARY_DIR}/crlf)
   foreach(pair "examples/loadhawk_setup.txt;loadhawk_setup.txt"
                "examples/loadhawk_email.txt;loadhawk_email.txt"
-               "packaging/windows/README.txt.in;README.txt"
-               "packaging/windows/loadhawk-task.xml.in;loadhawk-task.xml")
+               "packaging/windows/README.txt.in;README.txt")
     list(GET pair 0 lh_source)
     list(GET pair 1 lh_target)
     configure_file(${CMAKE_SOURCE_DIR}/${lh_source} ${lh_crlf_dir}/${lh_target} @ONLY NEWLINE_STYLE CRLF)
@@ -31,7 +30,7 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME loadhawk-${PROJECT_VERSION}-win64)
   # the files at the zip's top level: unpacked into C:\loadhawk they stand
-  # where the README and the task file expect them
+  # where the README expects them
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   set(lh_deb_dir ${CMAKE_BINARY_DIR}/debian)

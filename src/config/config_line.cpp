@@ -98,3 +98,19 @@ char* trim_config_space(char* text) {
     while (n > 0 && is_config_space(text[n - 1])) text[--n] = '\0';
     return text;
 }
+
+const char* longer_than_text(std::size_t limit) {
+    struct LimitText {
+        std::size_t limit;
+        const char* text;
+    };
+    static constexpr LimitText kTexts[] = {
+        {99, "longer than 99 characters"},    {127, "longer than 127 characters"},
+        {199, "longer than 199 characters"},  {255, "longer than 255 characters"},
+        {799, "longer than 799 characters"},  {1023, "longer than 1023 characters"},
+    };
+    for (const LimitText& t : kTexts) {
+        if (t.limit == limit) return t.text;
+    }
+    return "longer than its field";
+}

@@ -38,3 +38,8 @@ NumberForm config_number_form(const char* value);
 // Trims the six white-space characters at both ends, in place; returns the
 // first character kept.
 char* trim_config_space(char* text);
+
+// "longer than <limit> characters", the reason a value does not fit a field
+// of `limit` bytes, for the limits the settings fields have; "longer than
+// its field" for any other.
+const char* longer_than_text(std::size_t limit);

@@ -42,6 +42,25 @@ void apply_line(MonitorSettings* s, const char* key, const char* value, bool dis
     }
 }
 
+}  // namespace
+
+const char* monitor_value_length_problem(const char* key, const char* value) {
+    std::size_t limit = 0;
+    switch (monitor_key_target(key).field) {
+        case MonitorField::hostid:
+            limit = kHostidCap - 1;
+            break;
+        case MonitorField::metricsfile:
+            limit = kMetricsFileCap - 1;
+            break;
+        default:
+            return nullptr;
+    }
+    return value != nullptr && std::strlen(value) > limit ? longer_than_text(limit) : nullptr;
+}
+
+namespace {
+
 constexpr const char* kDefaultHostid = "NoHostName";
 constexpr std::int32_t kDefaultInterval = 60;  // seconds
 

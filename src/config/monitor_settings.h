@@ -114,6 +114,10 @@ MonitorRule default_monitor_rule(const MonitorEntry& m);
 // default that replaces a value the monitor cannot use.
 std::int32_t monitor_number_in_use(MonitorKeyTarget target, std::int32_t read);
 
+// "longer than <limit> characters" when the value of `key` does not fit its
+// field (hostid, metricsfile), else null.
+const char* monitor_value_length_problem(const char* key, const char* value);
+
 // Fills `settings` completely (defaults for whatever the file leaves out or
 // gets wrong) and prints the settings report as a console note. Returns
 // false when the file cannot be opened ("Error: %s not found" on standard

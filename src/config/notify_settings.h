@@ -37,6 +37,9 @@ struct NotifySettings {
     FixedText<kAccountTextCap> telegram_api;  // Bot API base address, "https://api.telegram.org" unless set
     std::int32_t sendtimeout;     // seconds a notification command may run, 120 unless set
     FixedText<kSmtpTlsCap> smtptls;  // "try": no TLS required for a password leaving the machine
+    // bit (1 << NotifyKey) for each value longer than its field: the field
+    // holds a cut copy that is never sent and never written back
+    std::uint32_t too_long;
 };
 static_assert(std::is_trivially_copyable_v<NotifySettings>);
 
@@ -62,13 +65,27 @@ inline constexpr NotifyKeyName kNotifyKeyNames[] = {
 
 // The key `key` names; none for one the file does not use.
 NotifyKey notify_key_of(const char* key);
+// The name of `key` in the file; "" for none.
+const char* notify_key_name(NotifyKey key);
+
+// The most bytes the field of `key` holds (its capacity less the
+// terminator); 0 for a number or a key the file does not use. For the
+// password and the token it is the length of the plain secret.
+std::size_t notify_value_limit(NotifyKey key);
+
+// "longer than <limit> characters" when the value of the settings key `key`
+// (a secret counted in plain) does not fit its field; null when it fits.
+const char* notify_value_length_problem(const char* key, const char* value);
+
+// The first key of `keys` whose value was longer than its field, or none.
+NotifyKey first_too_long(const NotifySettings& settings, const NotifyKey* keys, std::size_t count);
 
 // The send timeout used for the number `read` from a sendtimeout line:
 // `read`, or the default when it is not positive.
 std::int32_t sendtimeout_in_use(std::int32_t read);
 
 // Fills `settings` (cleared first), rewrites a non-empty password and token
-// in scrambled form and prints which channels are enabled as console notes.
+// that fit their fields in scrambled form and prints which channels are enabled as console notes.
 // Returns true when e-mail or Telegram is usable.
 bool load_notify_settings(NotifySettings* settings);
 

@@ -100,7 +100,9 @@ bool rewrite_secret_line(const char* key, const char* plain) {
             plat::release_transient_file(temp_path.c_str());
             return true;
         case plat::ReplaceResult::kept:
+            // (on Windows also when the file's ACL could not be carried over)
             plat::remove_transient_file(temp_path.c_str());
+            log_event("%s could not be replaced: it stays as it was\n", target.c_str());
             return false;
         case plat::ReplaceResult::source_kept:
             break;

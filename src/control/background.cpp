@@ -33,6 +33,15 @@ bool monitor_settings_readable() {
     return true;
 }
 
+// Whether the terminated monitor ended within the stop wait.
+bool ended(const MonitorProbe& probe, std::uint32_t monitor) {
+    for (std::uint32_t waited = 0; waited < kStopWaitMs; waited += kPollMs) {
+        if (probe.check(monitor) == plat::ProcessCheck::gone) return true;
+        probe.pause(kPollMs);
+    }
+    return probe.check(monitor) == plat::ProcessCheck::gone;
+}
+
 // Why a copy that ended at once did not run, where that can be known from
 // here: the same checks its start-up makes.
 void report_start_failure(const MonitorProbe& probe) {
@@ -126,19 +135,19 @@ int run_background_stop(const MonitorProbe& probe) {
         return 0;
     }
     const auto monitor = static_cast<std::uint32_t>(pid);
-    if (presence == MonitorPresence::foreign || !probe.terminate(monitor)) {
+    // a monitor that is still there (a refused or pending termination) keeps
+    // its pid file and its files: it is not called stopped
+    if (presence == MonitorPresence::foreign || !probe.terminate(monitor) || !ended(probe, monitor)) {
         console_out("Unable to stop loadhawk pid %lu\n", static_cast<unsigned long>(pid));
         return 1;
-    }
-    for (std::uint32_t waited = 0; waited < kStopWaitMs && probe.check(monitor) != plat::ProcessCheck::gone;
-         waited += kPollMs) {
-        plat::sleep_ms(kPollMs);
     }
     // a monitor that could not clean up after itself leaves its pid file
     if (recorded_pid() == pid) (void)plat::delete_file(kPidFileName);
     // what a monitor terminated without its own clean-up (Windows) left:
-    // the message and curl configuration files, unless a copy sends from here
-    remove_leftover_send_files();
+    // the message and curl configuration files (the curl configuration
+    // holds the mail password), once the send it was making has let go of
+    // the mail lock; not while another copy sends from here
+    remove_leftover_send_files(kStopWaitMs);
     console_out("loadhawk stopped\n");
     return 0;
 }

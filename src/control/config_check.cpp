@@ -9,6 +9,8 @@
 #include "config/notify_settings.h"
 #include "control/check_keys.h"
 #include "control/check_values.h"
+#include "control/curl_check.h"
+#include "control/own_files.h"
 #include "control/pid_file.h"
 #include "monitor/metrics_file.h"
 #include "notify/channels.h"
@@ -34,8 +36,14 @@ bool value_passes(const char* key, const char* value, SettingsFile kind, int lin
         console_out("Line %d: %s %s\n", line_number, key, reason);
         return false;
     }
-    if (monitor_key_target(key).field != MonitorField::metricsfile || value[0] == '\0' ||
-        metrics_folder_writable(value)) {
+    const bool metrics = monitor_key_target(key).field == MonitorField::metricsfile;
+    const char* reason = monitor_value_length_problem(key, value);
+    if (reason == nullptr && metrics) reason = metrics_file_problem(value);
+    if (reason != nullptr) {
+        console_out("Line %d: %s%s%s %s\n", line_number, key, metrics ? " " : "", metrics ? value : "", reason);
+        return false;
+    }
+    if (!metrics || value[0] == '\0' || metrics_folder_writable(value)) {
         return true;
     }
     console_out("Line %d: metricsfile %s: its folder does not exist or cannot be written\n",
@@ -131,6 +139,7 @@ int run_config_check() {
     }
     console_out("%s\n\n", files_ok ? "OK" : "FAILED");
 
+    warn_when_no_curl();
     const bool passed = monitor_ok && notify_ok && files_ok;
     console_out("Result: %s\n", passed ? "OK" : "FAILED");
     return passed ? 0 : 1;

@@ -6,9 +6,12 @@
 #include "control/config_check.h"
 #include "control/monitor_start.h"
 #include "control/self_test_command.h"
+#include "control/service_command.h"
+#include "control/service_status.h"
 #include "output/banner.h"
 #include "output/console.h"
 #include "output/silent_mode.h"
+#include "platform/service.h"
 #include "platform/time.h"
 
 // the project's version, handed in by the build from its one definition
@@ -17,7 +20,7 @@
 #endif
 
 ArgumentScan scan_arguments(int argc, const char* const* argv) {
-    ArgumentScan scan{Command::monitor_run, false, nullptr};
+    ArgumentScan scan{Command::monitor_run, false, nullptr, nullptr};
     struct Switch {
         const char* text;
         Command command;
@@ -26,7 +29,7 @@ ArgumentScan scan_arguments(int argc, const char* const* argv) {
         {"-start", Command::start}, {"-stop", Command::stop},   {"-status", Command::status},
         {"-check", Command::check}, {"-test", Command::test},   {"-h", Command::help},
         {"--help", Command::help},  {"/?", Command::help},    {"-v", Command::version},
-        {"--version", Command::version},
+        {"--version", Command::version}, {"-install", Command::install}, {"-uninstall", Command::uninstall},
     };
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -34,6 +37,11 @@ ArgumentScan scan_arguments(int argc, const char* const* argv) {
         if (std::strcmp(arg, "-s") == 0) {
             scan.silent = true;
             continue;
+        }
+        if (std::strcmp(arg, plat::kServiceSwitch) == 0 && i + 1 < argc && argv[i + 1] != nullptr) {
+            scan.command = Command::service;
+            scan.folder = argv[i + 1];
+            return scan;
         }
         for (const Switch& sw : kCommands) {
             if (std::strcmp(arg, sw.text) == 0) {
@@ -58,6 +66,8 @@ void print_usage(const char* program) {
     console_out("  %s -status\n", p);
     console_out("  %s -check\n", p);
     console_out("  %s -test\n", p);
+    console_out("  %s -install\n", p);
+    console_out("  %s -uninstall\n", p);
     console_out("  %s -s\n", p);
     console_out("  %s -h | --help\n", p);
     console_out("  %s -v | --version\n", p);
@@ -68,6 +78,8 @@ void print_usage(const char* program) {
     console_out("  -status       Show running status\n");
     console_out("  -check        Validate config file format\n");
     console_out("  -test         Send test email / Telegram alert\n");
+    console_out("  -install      Install as a Windows service for this folder (as administrator)\n");
+    console_out("  -uninstall    Stop and remove the Windows service (as administrator)\n");
     console_out("  -s            Silent mode\n");
     console_out("  -h, --help    Show this help\n");
     console_out("  -v, --version Show the version\n");
@@ -103,12 +115,18 @@ int run_program(int argc, const char* const* argv) {
         case Command::start:
             return run_background_start();
         case Command::stop:
-            return run_background_stop();
+            return service_monitor_here() ? run_service_stop() : run_background_stop();
         case Command::status:
-            return run_background_status();
+            return service_monitor_here() ? run_service_status() : run_background_status();
         case Command::test:
             stop_on_termination_request();
             return run_self_test_command();
+        case Command::install:
+            return run_service_install();
+        case Command::uninstall:
+            return run_service_uninstall();
+        case Command::service:
+            return run_as_service(scan.folder);
         case Command::monitor_run:
             break;
     }

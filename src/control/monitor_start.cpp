@@ -4,6 +4,7 @@
 
 #include "config/monitor_settings.h"
 #include "config/notify_settings.h"
+#include "control/own_files.h"
 #include "control/pid_file.h"
 #include "control/start_line.h"
 #include "monitor/monitor_loop.h"
@@ -13,6 +14,7 @@
 #include "output/event_log.h"
 #include "output/refused_file.h"
 #include "platform/files.h"
+#include "platform/service.h"
 #include "platform/termination.h"
 #include "platform/transient_files.h"
 #include "sampling/cpu_usage.h"
@@ -33,7 +35,11 @@ namespace {
 void remove_pid_file_at_exit() { remove_pid_file(); }
 
 [[noreturn]] void stop_now(int request) {
-    log_event("loadhawk stopped (%s %d)\n", plat::termination_request_kind(), request);
+    if (plat::is_service_request(request)) {
+        log_event("loadhawk stopped (service stop)\n");
+    } else {
+        log_event("loadhawk stopped (%s %d)\n", plat::termination_request_kind(), request);
+    }
     plat::remove_transient_files();
     // the at-exit action removes the pid file
     std::exit(0);
@@ -90,6 +96,11 @@ int start_monitoring(int start_day) {
     // the settings records live as long as the run
     MonitorSettings monitor_settings{};
     if (!load_monitor_settings(&monitor_settings)) return 1;
+    if (const char* reason = metrics_file_problem(monitor_settings.metricsfile.c_str())) {
+        console_err("metricsfile %s %s: no metrics file is written\n", monitor_settings.metricsfile.c_str(), reason);
+        log_event("metricsfile %s %s: no metrics file is written\n", monitor_settings.metricsfile.c_str(), reason);
+        monitor_settings.metricsfile.clear();
+    }
     // a message or curl configuration file that a crashed run left behind
     remove_leftover_send_files();
     // without notification settings the monitor still runs; it only sends nothing

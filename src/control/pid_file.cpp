@@ -4,6 +4,7 @@
 
 #include "output/refused_file.h"
 #include "platform/files.h"
+#include "platform/time.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ void report_refusal(plat::FileRefusal why) {
 
 }  // namespace
 
-const MonitorProbe kSystemProbe{plat::check_process, plat::file_lock_probe, plat::terminate_process};
+const MonitorProbe kSystemProbe{plat::check_process, plat::file_lock_probe, plat::terminate_process,
+                                plat::sleep_ms};
 
 std::uint64_t parse_pid_text(const char* text) {
     if (text == nullptr) return 0;

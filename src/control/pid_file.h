@@ -32,11 +32,13 @@ enum class MonitorPresence {
 };
 
 // How a recorded pid is judged: the process as the system shows it, and
-// whether some process holds the run lock of this directory.
+// whether some process holds the run lock of this directory; how it is
+// ended, and the pause between looks while it ends.
 struct MonitorProbe {
     plat::ProcessCheck (*check)(std::uint32_t pid);
     plat::LockProbe (*run_lock)(const char* path);
     bool (*terminate)(std::uint32_t pid);
+    void (*pause)(std::uint32_t ms);
 };
 extern const MonitorProbe kSystemProbe;
 

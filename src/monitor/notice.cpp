@@ -2,6 +2,7 @@
 
 #include "notify/channels.h"
 #include "output/event_log.h"
+#include "output/system_events.h"
 #include "platform/time.h"
 
 namespace {
@@ -66,6 +67,7 @@ NoticeTally g_tally{};
 
 void count_send(ChannelTally* channel, bool sent) {
     if (!sent) {
+        report_system_event(SystemEvent::send_failed, "loadhawk notice not sent: the reason is in loadhawk_log.txt");
         ++channel->failed;
         return;
     }
@@ -94,6 +96,7 @@ void send_monitor_notice(MonitorKind monitor, NoticeEvent event, const Sample& s
     NoticeTexts texts{};
     build_notice_texts(monitor, event, sample, monitor_settings, &texts);
     log_event("***Alert sending :%s\n", texts.subject.c_str());
+    report_system_event(event == NoticeEvent::alert ? SystemEvent::alert : SystemEvent::recovery, texts.subject.c_str());
     send_over_channels(notify_settings, notify_settings.to.c_str(), texts.subject.c_str(),
                        texts.email_body.c_str(), texts.telegram_text.c_str());
 }

@@ -23,6 +23,7 @@ bool any_channel_configured(const NotifySettings& settings) {
 }
 
 const char* setting_value_problem(const char* key, const char* value, plat::Interpreter kind) {
+    if (const char* reason = notify_value_length_problem(key, value)) return reason;
     for (const NotifyChannel* channel : kChannels) {
         for (std::size_t i = 0; i < channel->key_count; ++i) {
             const ChannelKey& k = channel->keys[i];

@@ -57,6 +57,7 @@ bool channel_takes(const NotifyChannel& channel, const NotifySettings& settings,
 // Whether any channel is switched on.
 bool any_channel_configured(const NotifySettings& settings);
 
-// Why the value of the settings key `key` cannot reach curl as it must
-// on `kind`'s command line; null when it can or the key has no rule.
+// Why the value of the settings key `key` cannot be used: longer than its
+// field, or unable to reach curl as it must on `kind`'s command line; null
+// when it can or the key has no rule.
 const char* setting_value_problem(const char* key, const char* value, plat::Interpreter kind);

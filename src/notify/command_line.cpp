@@ -1,5 +1,6 @@
 #include "notify/command_line.h"
 
+#include "config/config_line.h"
 #include "text/text_cursor.h"
 
 bool append_quoted_argument(TextBuffer out, const char* value, plat::Interpreter kind) {
@@ -37,12 +38,26 @@ bool append_quoted_argument(TextBuffer out, const char* value, plat::Interpreter
     return true;
 }
 
+SettingProblem cut_value_problem(const NotifySettings& settings, const NotifyKey* keys,
+                                 std::size_t count) {
+    const NotifyKey key = first_too_long(settings, keys, count);
+    if (key == NotifyKey::none) return {nullptr, nullptr};
+    return {notify_key_name(key), longer_than_text(notify_value_limit(key))};
+}
+
 SettingProblem mail_account_problem(const NotifySettings& settings, plat::Interpreter kind) {
+    static constexpr NotifyKey kMailKeys[] = {NotifyKey::server, NotifyKey::email, NotifyKey::password,
+                                              NotifyKey::from,   NotifyKey::to,    NotifyKey::iamalive};
+    const SettingProblem cut = cut_value_problem(settings, kMailKeys, sizeof kMailKeys / sizeof kMailKeys[0]);
+    if (cut.found()) return cut;
     if (const char* reason = server_value_problem(settings.server.c_str())) {
         return {"server", reason};
     }
-    // the login goes to curl in its configuration file: any bytes pass there
-    if (const char* reason = quoted_value_problem(settings.from.c_str(), kind)) {
+    // the login goes to curl in its configuration file, but it is an address
+    if (const char* reason = address_control_problem(settings.email.c_str(), kind)) {
+        return {"email", reason};
+    }
+    if (const char* reason = address_value_problem(settings.from.c_str(), kind)) {
         return {"from", reason};
     }
     if (const char* reason = smtptls_problem(settings.smtptls.c_str())) return {"smtptls", reason};

@@ -23,7 +23,13 @@ struct SettingProblem {
 // quoted_value_problem finds the value unsafe.
 bool append_quoted_argument(TextBuffer out, const char* value, plat::Interpreter kind);
 
-// The first of server, from and smtptls (the values of the mail command's
+// The first key of `keys` whose value did not fit its field: "<key>" and
+// "longer than <limit> characters"; a cut value is never sent.
+SettingProblem cut_value_problem(const NotifySettings& settings, const NotifyKey* keys,
+                                 std::size_t count);
+
+// A value of the mail account or the recipients that did not fit its field,
+// then the first of server, from and smtptls (the values of the mail command's
 // head) that the command lines of `kind` cannot carry or curl cannot take.
 SettingProblem mail_account_problem(const NotifySettings& settings, plat::Interpreter kind);
 

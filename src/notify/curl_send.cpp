@@ -65,10 +65,10 @@ bool write_curl_config(const char* path, const char* option, const char* value) 
     return finish_transient_file(file, path);
 }
 
-void remove_leftover_send_files() {
+void remove_leftover_send_files(std::uint32_t lock_wait_ms) {
     plat::LockGuard inside(g_send_lock);
     plat::FileLock lock{-1};
-    if (plat::file_lock_acquire(kSendLockFile, 0, &lock) != plat::FileLockResult::held) return;
+    if (plat::file_lock_acquire(kSendLockFile, lock_wait_ms, &lock) != plat::FileLockResult::held) return;
     (void)plat::delete_file(kMailMessageFile);
     (void)plat::delete_file(kCurlConfigFile);
     plat::file_lock_release(&lock);

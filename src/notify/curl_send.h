@@ -89,5 +89,6 @@ bool finish_transient_file(std::FILE* file, const char* path);
 bool write_curl_config(const char* path, const char* option, const char* value);
 
 // Removes a message or configuration file that a crashed copy left behind,
-// unless another copy in this directory holds the send lock right now.
-void remove_leftover_send_files();
+// unless another copy in this directory holds the send lock for all of
+// `lock_wait_ms`.
+void remove_leftover_send_files(std::uint32_t lock_wait_ms = 0);

@@ -11,6 +11,7 @@
 #include "platform/system.h"
 #include "platform/time.h"
 #include "platform/transient_files.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -128,7 +129,11 @@ bool send_email(const NotifySettings* settings, const char* recipients, const ch
         build_mail_command_for(*settings, recipients, command.out(), plat::interpreter());
 
     console_note("Sending email alert ...\n");
-    log_event("Send email to %s\n", recipients);
+    // a list refused for a control character is logged without it
+    FixedText<kRecipientWorkCap> shown;
+    shown.assign(recipients);
+    utf8_make_printable(shown.buf);
+    log_event("Send email to %s\n", shown.c_str());
     if (problem.found()) {
         report_not_sent("Email", problem.key, problem.reason);
         return false;
@@ -157,12 +162,13 @@ const char* server_problem(const char* value, plat::Interpreter) {
 const char* tls_problem(const char* value, plat::Interpreter) { return smtptls_problem(value); }
 
 // The login and the password reach curl in its configuration file, where
-// any byte passes.
+// any byte passes; the login is an address all the same, and the sender
+// when `from` is left out.
 constexpr ChannelKey kEmailKeys[] = {
     {"server", KeyNeed::required, server_problem},
-    {"email", KeyNeed::required, nullptr},
+    {"email", KeyNeed::required, address_control_problem},
     {"password", KeyNeed::required, nullptr},
-    {"from", KeyNeed::optional, quoted_value_problem},
+    {"from", KeyNeed::optional, address_value_problem},
     {"to", KeyNeed::required, recipient_list_problem},
     {"iamalive", KeyNeed::optional, recipient_list_problem},
     {"smtptls", KeyNeed::optional, tls_problem},

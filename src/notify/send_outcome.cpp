@@ -20,7 +20,7 @@ constexpr CodeMeaning kMeanings[] = {
     {22, "HTTP error from the Bot API"},
     {26, "a file could not be read"},
     {28, "timed out"},
-    {35, "TLS handshake failed"},
+    {35, "TLS handshake failed (Windows: certificate revocation check unreachable?)"},
     {55, "sending refused, e.g. a recipient"},
     {56, "the connection broke"},
     {60, "server certificate not trusted"},

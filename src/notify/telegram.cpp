@@ -23,6 +23,9 @@ void build_telegram_address(const NotifySettings& settings, const char* text, Te
 SettingProblem build_telegram_command(const NotifySettings& settings, TextBuffer out,
                                       plat::Interpreter kind, const char* null_device) {
     text_copy(out, "");
+    static constexpr NotifyKey kBotKeys[] = {NotifyKey::token, NotifyKey::chat_id, NotifyKey::telegram_api};
+    const SettingProblem cut = cut_value_problem(settings, kBotKeys, sizeof kBotKeys / sizeof kBotKeys[0]);
+    if (cut.found()) return cut;
     if (!settings.telegram_api.empty()) {
         if (const char* reason = telegram_api_problem(settings.telegram_api.c_str())) {
             return {"telegram_api", reason};

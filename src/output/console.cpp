@@ -7,9 +7,17 @@
 namespace {
 std::FILE* g_out = nullptr;
 std::FILE* g_err = nullptr;
+ConsoleSink g_sink = nullptr;
+constexpr std::size_t kSinkLineCap = 1024;
 
 void write_to(std::FILE* stream, const char* fmt, va_list args) LH_PRINTF(2, 0);
 void write_to(std::FILE* stream, const char* fmt, va_list args) {
+    if (g_sink != nullptr) {
+        FixedText<kSinkLineCap> text;
+        text_vformat(text.out(), fmt, args);
+        g_sink(text.c_str());
+        return;
+    }
     std::vfprintf(stream, fmt, args);
     // console lines must be visible at once, also through a pipe
     std::fflush(stream);
@@ -44,3 +52,5 @@ void console_redirect(std::FILE* out, std::FILE* err) {
     g_out = out;
     g_err = err;
 }
+
+void console_divert(ConsoleSink sink) { g_sink = sink; }

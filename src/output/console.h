@@ -18,3 +18,8 @@ void console_note(const char* fmt, ...) LH_PRINTF(1, 2);
 
 // Redirects the two streams (null restores stdout / stderr).
 void console_redirect(std::FILE* out, std::FILE* err);
+
+// Hands every console text to `sink` instead of a stream (null: the streams
+// again); a service, which has no console, keeps them in its log.
+using ConsoleSink = void (*)(const char* text);
+void console_divert(ConsoleSink sink);

@@ -23,10 +23,18 @@ const char* null_device();
 // directory (cmd.exe would look there first), and cmd.exe reads at most
 // 8191 characters of the command.
 // Waits at most `timeout_seconds` (0 = no limit); on overrun the interpreter
-// and everything it started are ended and the result is kCommandOverrun.
+// and everything it started are ended, and waited for (a few seconds at
+// most) so that they hold no file, and the result is kCommandOverrun. On
+// Windows a command word that is no cmd.exe command of its own and that no
+// absolute PATH folder holds is not run: the result is 9009, cmd.exe's
+// "not recognized", without starting cmd.exe.
 // Result: the exit code; -1 when the interpreter cannot be started; 1 when
 // the exit code cannot be read.
 int run_hidden_command(const char* command, std::uint32_t timeout_seconds);
+
+// Whether an absolute folder on PATH holds the program `name` (Windows:
+// `name` with an extension of PATHEXT), as the command runner finds it.
+[[nodiscard]] bool program_on_path(const char* name);
 
 // The result of a command that ran out of time.
 constexpr int kCommandOverrun = 124;

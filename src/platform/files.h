@@ -69,4 +69,10 @@ void path_beside(const char* file, const char* name, TextBuffer out);
 // file's own permissions and does not wait for the disk.
 [[nodiscard]] bool rename_file(const char* source, const char* target);
 
+// Whether the paths `a` and `b` name the same entry of the same folder:
+// their folders, resolved (links, "." and ".."; on Windows the full path),
+// are one, and their last names are equal (on Windows regardless of case).
+// The entries need not exist; a folder that cannot be resolved is unequal.
+[[nodiscard]] bool same_folder_entry(const char* a, const char* b);
+
 }  // namespace plat

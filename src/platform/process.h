@@ -23,8 +23,10 @@ enum class ProcessCheck {
 // this program file is `same_program`: the run lock decides.
 [[nodiscard]] ProcessCheck check_process(std::uint32_t pid);
 
-// Terminates the process. False when it cannot be opened for termination
-// (for example another user's process).
+// Asks the process to end (Linux: SIGTERM; Windows: TerminateProcess, then
+// a bounded wait for the end it starts). False when the request is refused
+// (for example another user's process); true does not promise that the
+// process has ended: check_process tells.
 [[nodiscard]] bool terminate_process(std::uint32_t pid);
 
 // Starts a hidden, detached copy of this program with the argument "-s",

@@ -15,6 +15,7 @@ void clear_entry(ProcessEntry* out) {
     out->name[0] = '\0';
     out->working_set = 0;
     out->cpu_time = 0;
+    out->start_time = 0;
 }
 
 }  // namespace

@@ -22,6 +22,9 @@ struct ProcessEntry {
     char name[kImageNameCap];  // image name without a path, UTF-8, cut to 259 bytes
     std::uint64_t working_set;  // bytes; filled by a working_set walk
     std::uint64_t cpu_time;     // kernel + user time in 100-ns units; filled by a cpu_time walk
+    // when the process started, in 100-ns units of the system's own clock:
+    // since 1601-01-01 UTC on Windows, since boot on Linux; filled by both walks
+    std::uint64_t start_time;
 };
 
 // One walk over a fresh list of all processes (the system's process

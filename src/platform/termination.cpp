@@ -12,6 +12,7 @@ namespace {
 
 volatile std::sig_atomic_t g_request = -1;
 StopAction g_action = nullptr;
+volatile std::sig_atomic_t g_outlive_logoffs = 0;
 
 }  // namespace
 
@@ -20,6 +21,10 @@ void termination_record(int request) {
 }
 
 int termination_request() { return g_request; }
+
+void outlive_logoffs() { g_outlive_logoffs = 1; }
+
+bool logoffs_outlived() { return g_outlive_logoffs != 0; }
 
 void termination_set_action(void (*action)(int)) { g_action = action; }
 

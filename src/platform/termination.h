@@ -18,6 +18,13 @@ void handle_termination_requests(StopAction stop);
 // -1 when there is none.
 int termination_request();
 
+// Makes a log-off no termination request from now on (Windows'
+// CTRL_LOGOFF_EVENT, which does not say whose log-off it is): for a monitor
+// that outlives the session that started it, a detached copy or a service.
+// A copy without a console of its own does so from the start. POSIX has no
+// such event.
+void outlive_logoffs();
+
 // What the number of a request is: "signal" (POSIX), "console event" (Windows).
 const char* termination_request_kind();
 

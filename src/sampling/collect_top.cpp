@@ -1,6 +1,7 @@
 #include "sampling/collect_top.h"
 
 #include "sampling/top_list.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ std::uint32_t collect_top(const ProcessSource& source, plat::ProcessMeasure meas
         if (!top_value_would_enter(*list, value)) continue;
         TopEntry candidate{};
         candidate.pid = static_cast<std::int32_t>(entry.pid);
+        // anyone names a process as they like, and a name cut by the system
+        // may end inside a character: the name that enters the list is
+        // printable UTF-8 before it reaches the console, the log or a message
+        utf8_make_printable(entry.name);
         candidate.name.assign(entry.name);
         if (measure == plat::ProcessMeasure::working_set) candidate.working_set = entry.working_set;
         candidate.value = value;

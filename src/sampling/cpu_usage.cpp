@@ -13,13 +13,21 @@ bool read_cpu(CpuReading* out) {
 }
 
 double cpu_usage(const CpuReading& previous, const CpuReading& now) {
-    // unsigned deltas; kernel time includes idle time, so total is all time
-    // and busy = total - idle. Some systems report an idle delta above the
-    // kernel+user delta (and counters may go backwards): idle at or above
-    // total is an idle machine, never a wrapped-around busy one.
-    const std::uint64_t total =
-        (now.kernel_time - previous.kernel_time) + (now.user_time - previous.user_time);
+    // kernel time includes idle time, so total is all time and busy =
+    // total - idle. A counter that steps backwards (a reset, a changed
+    // processor count) makes the reading meaningless: it is dropped, never
+    // turned into a wrapped-around, nearly 2^64 difference. Some systems
+    // report an idle delta above the kernel+user delta: an idle machine.
+    if (now.kernel_time < previous.kernel_time || now.user_time < previous.user_time ||
+        now.idle_time < previous.idle_time) {
+        return 0.0;
+    }
+    const std::uint64_t kernel = now.kernel_time - previous.kernel_time;
+    const std::uint64_t user = now.user_time - previous.user_time;
     const std::uint64_t idle = now.idle_time - previous.idle_time;
+    // two differences of 64-bit counters may still overflow their sum
+    if (kernel > UINT64_MAX - user) return 0.0;
+    const std::uint64_t total = kernel + user;
     if (total == 0 || idle >= total) return 0.0;
     const double percent =
         static_cast<double>(total - idle) * 100.0 / static_cast<double>(total);

@@ -10,8 +10,9 @@
 [[nodiscard]] bool read_cpu(CpuReading* out);
 
 // The CPU usage in percent between two readings, 0.0 to 100.0: the share
-// of all time that was not idle. 0.0 when no time has passed or when the
-// idle time grew by as much as all time or more.
+// of all time that was not idle. 0.0 when no time has passed, when the
+// idle time grew by as much as all time or more, or when any of the three
+// counters stepped backwards (the reading is dropped).
 double cpu_usage(const CpuReading& previous, const CpuReading& now);
 
 // One cycle's CPU step: with a new reading (`now` not null) returns the

@@ -2,22 +2,6 @@
 
 #include <cstring>
 
-namespace {
-
-// Another user names a process as they like: control characters (a
-// carriage return, an escape sequence) become '?' before a name reaches the
-// console, the log or a mail; bytes from 0x80 up stay, since names are UTF-8.
-void printable_name(const char* name, char* out, std::size_t cap) {
-    std::size_t i = 0;
-    for (; name[i] != '\0' && i + 1 < cap; ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        out[i] = c < 0x20 || c == 0x7F ? '?' : name[i];
-    }
-    out[i] = '\0';
-}
-
-}  // namespace
-
 void render_top_list(const TopList& list, TopKind kind, TextBuffer text) {
     if (text.data == nullptr || text.cap == 0) return;
     text.data[0] = '\0';
@@ -25,8 +9,8 @@ void render_top_list(const TopList& list, TopKind kind, TextBuffer text) {
     for (std::size_t i = 0; i < kTopRows; ++i) {
         const TopEntry& row = list.rows[i];
         if (row.pid <= 0) continue;
-        char name[sizeof row.name.buf];
-        printable_name(row.name.empty() ? "?" : row.name.c_str(), name, sizeof name);
+        // names are made printable where they enter the list
+        const char* name = row.name.empty() ? "?" : row.name.c_str();
         const int number = static_cast<int>(i + 1);
         char line[kTopLineCap];
         const TextBuffer line_out{line, sizeof line};

@@ -46,6 +46,12 @@ struct Sample {
     FixedText<kTopTextCap> mem_top_text;
     FixedText<kTopTextCap> cpu_top_text;
     FixedText<kTimestampCap> timestamp;
+    // the log's "not readable" line: the count it last said, when (Unix
+    // seconds, 0 before the first), and whether the count held steady
+    // between the last two cycles
+    std::uint32_t unreadable_logged;
+    std::int64_t unreadable_logged_at;
+    bool unreadable_steady;
 };
 
 static_assert(std::is_trivially_copyable_v<TopEntry>);

@@ -17,6 +17,31 @@ void sample_system(CpuReading* previous, Sample* sample) {
     measure_system(previous, sample);
 }
 
+namespace {
+
+// A count that changes every cycle (processes of other accounts come and
+// go) is said at most once an hour.
+constexpr std::int64_t kUnreadableLogPauseS = 3600;
+
+// Logs the count of processes left out when it differs from the one last
+// logged: at once after a cycle that kept the count, else only an hour
+// after the last line.
+void log_unreadable_count(Sample* sample) {
+    if (sample->unreadable_processes == sample->unreadable_logged) return;
+    const std::int64_t now = plat::unix_time();
+    const std::int64_t since = now - sample->unreadable_logged_at;
+    if (sample->unreadable_logged_at != 0 && !sample->unreadable_steady && since >= 0 &&
+        since < kUnreadableLogPauseS) {
+        return;
+    }
+    log_event("Processes not readable: %lu (left out of the top lists)\n",
+              static_cast<unsigned long>(sample->unreadable_processes));
+    sample->unreadable_logged = sample->unreadable_processes;
+    sample->unreadable_logged_at = now == 0 ? 1 : now;
+}
+
+}  // namespace
+
 void measure_system(CpuReading* previous, Sample* sample, const ProcessSource& processes) {
     CpuReading now{};
     const bool have_cpu = read_cpu(&now);
@@ -38,11 +63,8 @@ void measure_system(CpuReading* previous, Sample* sample, const ProcessSource& p
     const std::uint32_t memory_refused = collect_memory_top(sample->total_mb, &sample->mem_top, processes);
     const std::uint32_t cpu_refused = collect_cpu_time_top(&sample->cpu_top, processes);
     sample->unreadable_processes = memory_refused > cpu_refused ? memory_refused : cpu_refused;
-    if (sample->unreadable_processes != unreadable_before) {
-        // once per change, not every cycle
-        log_event("Processes not readable: %lu (left out of the top lists)\n",
-                  static_cast<unsigned long>(sample->unreadable_processes));
-    }
+    log_unreadable_count(sample);
+    sample->unreadable_steady = sample->unreadable_processes == unreadable_before;
     render_top_list(sample->mem_top, TopKind::memory, sample->mem_top_text.out());
     render_top_list(sample->cpu_top, TopKind::cpu_time, sample->cpu_top_text.out());
     format_timestamp(sample->timestamp.out());

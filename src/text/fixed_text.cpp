@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text/utf8.h"
+
 std::size_t text_vformat(TextBuffer out, const char* fmt, va_list args) {
     if (out.data == nullptr || out.cap == 0) return 0;
     const int wanted = std::vsnprintf(out.data, out.cap, fmt, args);
@@ -11,7 +13,11 @@ std::size_t text_vformat(TextBuffer out, const char* fmt, va_list args) {
         return 0;
     }
     const std::size_t want = static_cast<std::size_t>(wanted);
-    return want < out.cap ? want : out.cap - 1;
+    if (want < out.cap) return want;
+    // the cut never ends inside a character
+    const std::size_t kept = utf8_whole_length(out.data, out.cap - 1);
+    out.data[kept] = '\0';
+    return kept;
 }
 
 std::size_t text_format(TextBuffer out, const char* fmt, ...) {
@@ -41,7 +47,11 @@ std::size_t text_copy_n(TextBuffer out, const char* source, std::size_t count) {
     if (out.data == nullptr || out.cap == 0) return 0;
     std::size_t n = 0;
     if (source != nullptr) {
-        const std::size_t limit = count < out.cap - 1 ? count : out.cap - 1;
+        std::size_t limit = count < out.cap - 1 ? count : out.cap - 1;
+        // a cut to the buffer never ends inside a character
+        if (count > limit && strnlen(source, out.cap) > limit) {
+            limit = utf8_cut_length(source, limit + 1, limit);
+        }
         while (n < limit && source[n] != '\0') {
             out.data[n] = source[n];
             ++n;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text/utf8.h"
+
 TextCursor TextCursor::at_end(TextBuffer out, Fit fit) {
     if (out.data == nullptr || out.cap == 0) return TextCursor(TextBuffer{nullptr, 0}, 0, fit);
     const std::size_t length = strnlen(out.data, out.cap - 1);
@@ -47,7 +49,9 @@ void TextCursor::add(const char* fmt, ...) {
     if (fit_ == Fit::whole || n < 0) {
         out_.data[length_] = '\0';
     } else {
-        length_ = out_.cap - 1;  // vsnprintf kept what fits
+        // vsnprintf kept what fits; the cut never ends inside a character
+        length_ = utf8_whole_length(out_.data, out_.cap - 1);
+        out_.data[length_] = '\0';
     }
 }
 
@@ -71,10 +75,18 @@ void url_encode(const char* source, TextBuffer out) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     TextCursor text = TextCursor::fresh(out);
     if (source == nullptr || out.cap < 4) return;
-    for (const char* p = source; *p != '\0'; ++p) {
-        // the longest step writes three characters: stop while they still fit
-        if (text.length() >= out.cap - 4) break;
-        const unsigned char c = static_cast<unsigned char>(*p);
+    const std::size_t size = std::strlen(source);
+    std::size_t step = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        // a character is encoded whole or not at all, each byte in at most
+        // three characters: stop while they still fit
+        if (step == 0) {
+            const std::size_t length = utf8_char_length(source + i, size - i);
+            step = length == 0 ? 1 : length;
+            if (text.length() + 3 * step > out.cap - 2) break;
+        }
+        --step;
+        const unsigned char c = static_cast<unsigned char>(source[i]);
         if (is_unreserved(c)) {
             text.put(static_cast<char>(c));
         } else if (c == ' ') {

@@ -41,6 +41,7 @@ private:
 
 // Percent-encodes `source` after the text `out` holds: letters, digits and
 // "-._~" stay, a blank becomes "+", every other byte "%XX". Stops before a
-// byte when out.cap - 4 characters or more are written, so the result holds
-// at most out.cap - 2 characters and never a cut escape. `out` starts empty.
+// character (a byte that is none counts as one) whose escapes would pass
+// out.cap - 2 characters, so the result holds neither a cut escape nor a
+// cut character. `out` starts empty.
 void url_encode(const char* source, TextBuffer out);

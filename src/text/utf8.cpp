@@ -64,8 +64,18 @@ std::size_t utf8_make_printable(char* text) {
 
 std::size_t utf8_cut_length(const char* text, std::size_t size, std::size_t limit) {
     if (size <= limit) return size;
-    std::size_t cut = limit;
-    // back over the continuation bytes of the character the cut would split
-    while (cut > 0 && continuation(static_cast<unsigned char>(text[cut]))) --cut;
-    return cut;
+    return utf8_whole_length(text, limit);
+}
+
+std::size_t utf8_whole_length(const char* text, std::size_t length) {
+    const auto* b = reinterpret_cast<const unsigned char*>(text);
+    // back over at most three continuation bytes to the lead they follow
+    std::size_t lead = length;
+    while (lead > 0 && length - lead < 3 && continuation(b[lead - 1])) --lead;
+    if (lead == 0) return length;
+    const unsigned char c = b[lead - 1];
+    const std::size_t announced = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    // bytes that form no character were not split by the cut: they stay
+    if (c < 0xC2 || c > 0xF4 || announced <= length - lead + 1) return length;
+    return lead - 1;
 }

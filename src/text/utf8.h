@@ -20,3 +20,8 @@ std::size_t utf8_make_printable(char* text);
 // bytes and does not end inside a character: where a cut to `limit` would
 // split one, the whole character goes.
 std::size_t utf8_cut_length(const char* text, std::size_t size, std::size_t limit);
+
+// The length of the first `length` bytes of `text` without a character cut
+// short at their end (a lead byte and fewer continuation bytes than it
+// announces): what a cut that has lost the bytes after it keeps.
+std::size_t utf8_whole_length(const char* text, std::size_t length);

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
-
+#include <cstdio>
 #include <string>
 
+#include "platform/locks.h"
 #include "support/test_support.h"
 
 using NotifySettingsFile = InTempDir;
@@ -169,6 +172,22 @@ TEST_F(NotifySettingsFile, TokenTooLongToScrambleStaysPlainAndReadsBack) {
     }
 }
 
+TEST_F(NotifySettingsFile, PasswordLongerThanItsFieldStaysAsWrittenAndIsMarked) {
+    const NotifyKey key = NotifyKey::password;
+    const std::uint32_t bit = 1u << static_cast<unsigned>(key);
+    for (std::size_t length : {127u, 128u, 201u, 300u}) {
+        SCOPED_TRACE(length);
+        const std::string file = std::string(kEmailOnly) + "password : \"" + std::string(length, 'p') + "\"\n";
+        write_file(kNotifySettingsFile, file);
+        NotifySettings s;
+        load_quietly(&s);
+        EXPECT_EQ(s.too_long, length > 127 ? bit : 0u);
+        EXPECT_EQ(read_file(kNotifySettingsFile) == file, length > 127);
+        // the first key whose value was cut names the send's refusal
+        EXPECT_EQ(first_too_long(s, &key, 1), length > 127 ? key : NotifyKey::none);
+    }
+}
+
 TEST_F(NotifySettingsFile, RewriteKeepsPermissionsAndNulBytes) {
     const std::string file = std::string("note : \"a\0b\"\n", 13) + "password : \"pw\"\n" + "\xff\xfe\n";
     write_file(kNotifySettingsFile, file);
@@ -204,6 +223,58 @@ TEST_F(NotifySettingsFile, RewriteRefusalsLeaveTheFileAlone) {
     ASSERT_EQ(rmdir(kNotifyTempFile), 0);
     EXPECT_EQ(read_file(kNotifySettingsFile), "password : \"pw\"\n");
     EXPECT_FALSE(file_exists(kNotifyTempFile));
+}
+
+// Another copy of the program rewriting the same file holds its lock for a
+// moment: the rewrite waits for it and then happens. A lock that cannot be
+// had at all refuses the rewrite and leaves the file as it was.
+TEST_F(NotifySettingsFile, RewriteWaitsForTheLockOfAnotherCopy) {
+    struct Row {
+        const char* why;
+        int held_ms;       // by another process; -1: a directory stands at the lock's name
+        bool rewritten;
+    };
+    const Row rows[] = {{"held briefly by another process", 300, true}, {"not obtainable", -1, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        write_file(kNotifySettingsFile, "password : \"pw\"\n");
+        pid_t holder = -1;
+        (void)std::remove(kNotifyLockFile);
+        if (row.held_ms < 0) {
+            ASSERT_EQ(mkdir(kNotifyLockFile, 0700), 0);
+        } else {
+            int ready[2];
+            ASSERT_EQ(pipe(ready), 0);
+            holder = fork();
+            ASSERT_GE(holder, 0);
+            if (holder == 0) {
+                plat::FileLock lock{-1};
+                const char held = plat::file_lock_acquire(kNotifyLockFile, 0, &lock) == plat::FileLockResult::held;
+                (void)!write(ready[1], &held, 1);
+                usleep(static_cast<useconds_t>(row.held_ms) * 1000);
+                _exit(0);
+            }
+            close(ready[1]);
+            char held = 0;
+            const bool told = read(ready[0], &held, 1) == 1;
+            close(ready[0]);
+            if (!told || held == 0) kill(holder, SIGKILL);
+            ASSERT_TRUE(told && held != 0);
+        }
+        EXPECT_EQ(rewrite_secret_line("password", "pw"), row.rewritten ? 1 : 0);
+        if (holder > 0) {
+            kill(holder, SIGKILL);
+            waitpid(holder, nullptr, 0);
+        }
+        FixedText<kScrambledCap> pw;
+        scramble_secret("pw", pw.out());
+        const std::string rewritten = std::string("password : \"") + pw.c_str() + "\"\n";
+        EXPECT_EQ(read_file(kNotifySettingsFile), row.rewritten ? rewritten : "password : \"pw\"\n");
+        EXPECT_FALSE(file_exists(kNotifyTempFile));
+        if (row.held_ms < 0) {
+            ASSERT_EQ(rmdir(kNotifyLockFile), 0);
+        }
+    }
 }
 
 // While it lives, no file of this process grows past `bytes`: a write

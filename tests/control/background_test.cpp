@@ -1,6 +1,9 @@
 #include "control/background.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 
 #include <string>
@@ -101,14 +104,46 @@ namespace {
 plat::ProcessCheck g_check = plat::ProcessCheck::gone;
 plat::LockProbe g_lock = plat::LockProbe::free;
 int g_terminated = 0;
+// what the termination does: refused, or ended after this many pauses
+// (-1: never)
+bool g_terminate_works = true;
+int g_pauses_to_end = 0;
+int g_pauses = 0;
 
 plat::ProcessCheck check_stand_in(std::uint32_t) {
-    return g_terminated > 0 ? plat::ProcessCheck::gone : g_check;
+    const bool ended = g_terminated > 0 && g_pauses_to_end >= 0 && g_pauses >= g_pauses_to_end;
+    return ended ? plat::ProcessCheck::gone : g_check;
 }
 plat::LockProbe lock_stand_in(const char*) { return g_lock; }
 bool terminate_stand_in(std::uint32_t) {
+    if (!g_terminate_works) return false;
     ++g_terminated;
     return true;
+}
+void pause_stand_in(std::uint32_t) { ++g_pauses; }
+
+// Another process holds the mail lock for `ms` (a send ending); its pid.
+pid_t hold_mail_lock(int ms) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        plat::FileLock lock{-1};
+        const char held = plat::file_lock_acquire(kSendLockFile, 0, &lock) == plat::FileLockResult::held;
+        (void)!write(ready[1], &held, 1);
+        usleep(static_cast<useconds_t>(ms) * 1000);
+        _exit(0);
+    }
+    close(ready[1]);
+    char held = 0;
+    const bool told = child > 0 && read(ready[0], &held, 1) == 1 && held != 0;
+    close(ready[0]);
+    if (child > 0 && !told) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+    return child;
 }
 
 }  // namespace
@@ -121,7 +156,7 @@ bool terminate_stand_in(std::uint32_t) {
 TEST_F(Background, WhatTheSystemShowsDecides) {
     using plat::LockProbe;
     using plat::ProcessCheck;
-    const MonitorProbe probe{check_stand_in, lock_stand_in, terminate_stand_in};
+    const MonitorProbe probe{check_stand_in, lock_stand_in, terminate_stand_in, pause_stand_in};
     const std::string running = "loadhawk running pid 4242\n";
     const std::string dead = "loadhawk pid file exists but process dead\n";
     struct Row {
@@ -148,6 +183,8 @@ TEST_F(Background, WhatTheSystemShowsDecides) {
         g_check = row.check;
         g_lock = row.lock;
         g_terminated = 0;
+        g_terminate_works = true;
+        g_pauses_to_end = 0;
         write_file(kPidFileName, "4242\n");
         // what a monitor ended without its own clean-up leaves behind
         write_file(kMailMessageFile, "Subject: x\n");
@@ -177,8 +214,58 @@ TEST_F(Background, WhatTheSystemShowsDecides) {
 TEST_F(Background, StartRefusedWhileTheRunLockIsHeld) {
     g_lock = plat::LockProbe::held;
     g_check = plat::ProcessCheck::gone;
-    const MonitorProbe probe{check_stand_in, lock_stand_in, terminate_stand_in};
+    const MonitorProbe probe{check_stand_in, lock_stand_in, terminate_stand_in, pause_stand_in};
     ConsoleCapture console;
     EXPECT_EQ(run_background_start(probe), 1);
     EXPECT_EQ(console.out(), "loadhawk already running\n");
+}
+
+// "-stop" says "stopped" only once the monitor is gone: a termination the
+// system completes later is waited for; one that is refused, or that does
+// not complete, leaves the monitor its pid file and its send files.
+TEST_F(Background, StopWaitsUntilTheMonitorIsGone) {
+    g_check = plat::ProcessCheck::same_program;
+    g_lock = plat::LockProbe::held;
+    const MonitorProbe probe{check_stand_in, lock_stand_in, terminate_stand_in, pause_stand_in};
+    struct Row {
+        const char* why;
+        bool terminate_works;
+        int pauses_to_end;
+        int mail_lock_ms;  // the stopped send's lock, still held this long
+        const char* out;
+        int rc;
+        bool stopped;
+    };
+    const Row rows[] = {
+        {"ends at once", true, 0, 0, "loadhawk stopped\n", 0, true},
+        {"termination pending for a while", true, 20, 0, "loadhawk stopped\n", 0, true},
+        {"the mail lock held a moment longer", true, 0, 300, "loadhawk stopped\n", 0, true},
+        {"termination refused", false, 0, 0, "Unable to stop loadhawk pid 4242\n", 1, false},
+        {"termination never completes", true, -1, 0, "Unable to stop loadhawk pid 4242\n", 1, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        g_terminated = 0;
+        g_terminate_works = row.terminate_works;
+        g_pauses_to_end = row.pauses_to_end;
+        g_pauses = 0;
+        write_file(kPidFileName, "4242\n");
+        write_file(kCurlConfigFile, "user = \"a:b\"\n");
+        const pid_t holder = row.mail_lock_ms > 0 ? hold_mail_lock(row.mail_lock_ms) : 0;
+        ASSERT_GE(holder, 0);
+        ConsoleCapture console;
+        EXPECT_EQ(run_background_stop(probe), row.rc);
+        if (holder > 0) {
+            kill(holder, SIGKILL);
+            waitpid(holder, nullptr, 0);
+        }
+        EXPECT_EQ(console.out(), row.out);
+        EXPECT_EQ(file_exists(kPidFileName), !row.stopped);
+        EXPECT_EQ(file_exists(kCurlConfigFile), !row.stopped);
+        if (row.pauses_to_end > 0) {
+            EXPECT_EQ(g_pauses, row.pauses_to_end);
+        }
+        (void)plat::delete_file(kPidFileName);
+        (void)plat::delete_file(kCurlConfigFile);
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "config/monitor_settings.h"
@@ -105,6 +106,15 @@ TEST_F(ConfigCheck, MonitorFileMessages) {
          "memhighthreshold : \"85\"\nmemhighnum : \"5\"\n*cpulownum : \"50\"\n",
          1, low_on.substr(low_on.find("Warning: MEM"))},
         {"  hostid : \"h\"  \r\n" + good, 1, ""},
+        // a value longer than its field; a metrics file that is one of ours
+        {good + "hostid : \"" + std::string(100, 'h') + "\"\n", 0, "Line 9: hostid longer than 99 characters\n"},
+        {good + "hostid : \"" + std::string(99, 'h') + "\"\n", 1, ""},
+        {good + "metricsfile : \"loadhawk_email.txt\"\n", 0,
+         "Line 9: metricsfile loadhawk_email.txt is one of loadhawk's own files\n"},
+        {good + "metricsfile : \"./loadhawk.pid\"\n", 0,
+         "Line 9: metricsfile ./loadhawk.pid is one of loadhawk's own files\n"},
+        {good + "metricsfile : \"metrics.txt\"\n", 0, "Line 9: metricsfile metrics.txt must end in .prom\n"},
+        {good + "metricsfile : \"loadhawk.prom\"\n", 1, ""},
         {std::string(1500, 'x') + "\n" + good, 0,
          "Line 1: invalid format, expected key : \"value\"\nLine 2: invalid format, expected key : \"value\"\n"},
     };
@@ -159,6 +169,17 @@ TEST_F(ConfigCheck, NotifyFileMessages) {
         // the password reaches curl in its configuration file: any bytes pass
         {good + "*server : \"a;b\"\npassword : \"p\t$(touch PWNED)w\"\nfrom : \"`id`\"\n", 1, ""},
         {good + "telegram_api : \"\"\n", 1, ""},
+        // a value longer than its field, a secret counted in plain
+        {good + "password : \"" + std::string(201, 'p') + "\"\n", 0, "Line 5: password longer than 127 characters\n"},
+        {good + "password : \"encry(" + std::string(256, '0') + ")\"\n", 0,
+         "Line 5: password longer than 127 characters\n"},
+        {good + "password : \"encry(" + std::string(254, '0') + ")\"\n", 1, ""},
+        {good + "to : \"" + std::string(800, 't') + "\"\n", 0, "Line 5: to longer than 799 characters\n"},
+        // a control character in an address, on every platform
+        {good + "from : \"a@b.example\rBcc: x@evil.example\"\n", 0,
+         "Line 5: from holds a control character, which would start a line of its own in the message\n"},
+        {good + "iamalive : \"a@b,\rc@d\"\n", 0,
+         "Line 5: iamalive holds a control character, which would start a line of its own in the message\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
@@ -209,6 +230,23 @@ TEST_F(ConfigCheck, ReportAndExitCode) {
     }
     EXPECT_FALSE(file_exists("loadhawk_log.txt"));
     EXPECT_FALSE(file_exists("loadhawk_run.lock"));
+    {
+        ASSERT_EQ(rmdir("loadhawk.pid"), 0);
+        // no curl to send with: said, and the settings still pass
+        const std::string saved_path = std::getenv("PATH");
+        setenv("PATH", "bin:.", 1);  // relative folders only
+        write_file("curl", "#!/bin/sh\n");
+        chmod("curl", 0755);
+        write_file(kMonitorSettingsFile, kGoodSetup);
+        ConsoleCapture console;
+        EXPECT_EQ(run_config_check(), 0);
+        setenv("PATH", saved_path.c_str(), 1);
+        EXPECT_EQ(console.out(), header +
+                                     "Checking loadhawk_setup.txt ...\nOK\n\n"
+                                     "Checking loadhawk_email.txt ...\nOK\n\n" + files +
+                                     "Warning: curl not found in an absolute PATH folder: notices cannot be sent\n\n"
+                                     "Result: OK\n");
+    }
     // the check never rewrites a secret
     EXPECT_EQ(read_file(kNotifySettingsFile), kGoodEmail);
 }

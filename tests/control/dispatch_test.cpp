@@ -21,6 +21,7 @@ TEST(Dispatch, ScanPicksTheFirstCommandAndSilentBeforeIt) {
         Command command;
         bool silent;
         const char* unknown = nullptr;
+        const char* folder = nullptr;
     };
     const Row rows[] = {
         {{}, Command::monitor_run, false},
@@ -48,6 +49,11 @@ TEST(Dispatch, ScanPicksTheFirstCommandAndSilentBeforeIt) {
         {{"status"}, Command::unknown, false, "status"},
         {{"help", "-h"}, Command::unknown, false, "help"},
         {{""}, Command::unknown, false, ""},
+        {{"-install", "-uninstall"}, Command::install, false},
+        {{"-s", "-uninstall"}, Command::uninstall, true},
+        {{"-service", "C:\\lh"}, Command::service, false, nullptr, "C:\\lh"},
+        {{"-service"}, Command::unknown, false, "-service"},  // no folder
+        {{"-INSTALL"}, Command::unknown, false, "-INSTALL"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.args));
@@ -55,6 +61,7 @@ TEST(Dispatch, ScanPicksTheFirstCommandAndSilentBeforeIt) {
         EXPECT_EQ(s.command, row.command);
         EXPECT_EQ(s.silent, row.silent);
         EXPECT_STREQ(s.unknown, row.unknown);
+        EXPECT_STREQ(s.folder, row.folder);
     }
 }
 

@@ -4,7 +4,7 @@ import subprocess
 
 import pytest
 
-from conftest import copy_examples, write_file
+from conftest import copy_examples, windows_path, write_file
 from test_faults import AS_NOBODY, nobody_dir  # noqa: F401
 
 HEADER = (
@@ -31,6 +31,18 @@ def left(line, key, value):
 
 GOOD_EMAIL = ('server : "smtp://127.0.0.1:2525"\nemail : "e@x"\npassword : "p"\nto : "t@x"\n'
               'smtptls : "try"\n')
+
+
+@pytest.fixture(autouse=True)
+def curl_in_reach(request):
+    """A curl on PATH, as on a system that can send (Wine has none of its
+    own): the stand-in beside the Windows build."""
+    for name in ("program", "windows"):
+        if name in request.fixturenames:
+            build = request.getfixturevalue(name)
+            if build.windows:
+                build.env["WINEPATH"] = windows_path(build.path.parent)
+
 
 CASES = {
     # the examples pass, with a warning for each value to put in
@@ -71,6 +83,32 @@ CASES = {
                       "Line 12: metricsfile loadhawk_email.txt/x.prom: its folder does not exist or cannot be "
                       "written\nFAILED\n\n"
                       "Checking loadhawk_email.txt ...\nOK\n\n" + FILES + "Result: FAILED\n"),
+    # values longer than their field, control characters in addresses, hosts
+    # curl would not read as addresses, and metrics files that are our own
+    "values that would be cut or mis-read": (
+        GOOD_SETUP + 'hostid : "' + "h" * 100 + '"\nmetricsfile : "loadhawk_email.txt"\n'
+        'metricsfile : "./loadhawk_setup.txt"\nmetricsfile : "loadhawk_run.lock"\n'
+        'metricsfile : "cpumailtext.txt"\nmetricsfile : "metrics.txt"\n',
+        GOOD_EMAIL + 'password : "' + "p" * 201 + '"\nemail : "e@x\rBcc: x@evil"\n'
+        'from : "a@b.example\rBcc: x@evil.example"\nto : "t@x,\rBcc: x@evil"\n'
+        'iamalive : "i@x\rj@y"\nserver : "smtp://127.0.0.09"\nserver : "smtp://[::ffff:127.0.0.1]:25"\n'
+        'server : "smtp://..."\nserver : "smtp://-oops"\nserver : "smtp://[:]"\n'
+        'server : "smtp://999.1.1.1"\nserver : "smtp://."\nserver : "smtp://0x7f.1"\n', 1,
+        "Checking loadhawk_setup.txt ...\n"
+        "Line 9: hostid longer than 99 characters\n"
+        "Line 10: metricsfile loadhawk_email.txt is one of loadhawk's own files\n"
+        "Line 11: metricsfile ./loadhawk_setup.txt is one of loadhawk's own files\n"
+        "Line 12: metricsfile loadhawk_run.lock is one of loadhawk's own files\n"
+        "Line 13: metricsfile cpumailtext.txt is one of loadhawk's own files\n"
+        "Line 14: metricsfile metrics.txt must end in .prom\n"
+        "FAILED\n\n"
+        "Checking loadhawk_email.txt ...\n"
+        "Line 6: password longer than 127 characters\n"
+        + "".join(f"Line {n}: {key} holds a control character, which would start a line of its own"
+                  " in the message\n" for n, key in ((7, "email"), (8, "from"), (9, "to"), (10, "iamalive")))
+        + "".join(f"Line {n}: server must be smtp://host[:port] or smtps://host[:port] and nothing else\n"
+                  for n in (11, 13, 14, 15, 16, 17))
+        + "FAILED\n\n" + FILES + "Result: FAILED\n"),
     "setup missing": ("", GOOD_EMAIL, 1,
                       "Checking loadhawk_setup.txt ...\nFile not found: loadhawk_setup.txt\nFAILED\n\n"
                       "Checking loadhawk_email.txt ...\nOK\n\n" + FILES + "Result: FAILED\n"),

@@ -193,6 +193,21 @@ def test_self_test_through_a_relay_that_requires_starttls(native, workdir, start
     assert "Email not sent: curl rc=60 (server certificate not trusted)" in log_messages(workdir)
 
 
+@pytest.mark.parametrize("length", [128, 201, 300])
+def test_password_longer_than_its_field_stays_as_written_and_is_never_sent(program, workdir,
+                                                                           length):
+    write_file(workdir, "loadhawk_setup.txt", 'hostid : "h"\n')
+    write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:9",
+                                                          password="p" * length))
+    before = (workdir / "loadhawk_email.txt").read_bytes()
+    r = program.run("-test", cwd=workdir)
+    refusal = "Email not sent: password longer than 127 characters"
+    assert refusal + "\n" in r.out, r.out
+    assert "Email test FAILED\n" in r.out
+    assert refusal in log_messages(workdir)
+    assert (workdir / "loadhawk_email.txt").read_bytes() == before
+
+
 def test_self_test_without_settings_and_in_silent_mode(program, workdir):
     for args in (["-test"], ["-s", "-test"]):
         r = program.run(*args, cwd=workdir)
@@ -261,13 +276,14 @@ memlownum : "1"
 def test_windows_monitor_mails_through_curl_on_path_with_utf8_names(windows, workdir, tmp_path,
                                                                     reaper):
     curl = curl_on_path(windows, workdir, tmp_path / "bin")
-    # a process named outside the ANSI code page that holds more memory than
-    # any of Wine's own, so it heads the memory list
+    # a process named outside the ANSI code page, with a C1 control (the
+    # one-character terminal control introducer) in its name, that holds
+    # more memory than any of Wine's own, so it heads the memory list
     holder_dir = tmp_path / "holder"
     holder_dir.mkdir()
-    shutil.copy(windows.path.parent / "curl.exe", holder_dir / "Gr\u00f6\u00dfe.exe")
+    shutil.copy(windows.path.parent / "curl.exe", holder_dir / "Gr\u00f6\u00dfe\u009b.exe")
     holder = reaper.track(subprocess.Popen(
-        [WINE, str(holder_dir / "Gr\u00f6\u00dfe.exe")], cwd=holder_dir, stdin=subprocess.DEVNULL,
+        [WINE, str(holder_dir / "Gr\u00f6\u00dfe\u009b.exe")], cwd=holder_dir, stdin=subprocess.DEVNULL,
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         env=wine_environment({"CURL_STANDIN_HOLD_MB": "300", "CURL_STANDIN_HANG": "120"})))
     assert wait_for(lambda: standin_calls(holder_dir), timeout=60), holder.poll()
@@ -280,7 +296,7 @@ def test_windows_monitor_mails_through_curl_on_path_with_utf8_names(windows, wor
     m.wait_for_log(r"MEMORY Usage <= 100% Still LOW")
     m.end()
 
-    name = "COMMAND: Gr\u00f6\u00dfe.exe\r\n".encode()  # UTF-8
+    name = "COMMAND: Gr\u00f6\u00dfe?.exe\r\n".encode()  # UTF-8, the control made printable
     [mail] = standin_calls(workdir)
     assert planted_programs_that_ran(workdir, curl) == []
     assert re.search(rb"\r\nTOP1- PID: \d+ %MEM: \d+\.\d " + re.escape(name), mail["file"]), mail["file"]
@@ -344,6 +360,59 @@ def test_monitor_run_alerts_arrive_by_mail_and_telegram(native, workdir, smtp_se
     assert out.count("Sending email alert ...\nEmail command rc=0\n") == 2
     assert out.count("Sending Telegram alert ...\nTelegram command rc=0\n") == 2
     assert not (workdir / MESSAGE_FILE).exists()
+
+
+# a child that names itself with bytes no receiver takes (an invalid
+# sequence, the one-byte terminal control introducer U+009B, an escape, a
+# character cut short as the 15-byte limit cuts names) and holds more memory
+# than any other process, so that it heads the memory list
+HOSTILE_NAME_CHILD = r"""
+import ctypes, sys, time
+held = b"\x01" * (1 << 30)
+name = b"lh\xff\xfe\xc2\x9b\x1b[2J\xd0\x9f\xd0"
+ctypes.CDLL(None, use_errno=True).prctl(15, ctypes.c_char_p(name), 0, 0, 0)  # PR_SET_NAME
+sys.stdout.write("named\n")
+sys.stdout.flush()
+time.sleep(120)
+"""
+SHOWN_NAME = "lh????[2J\u041f?"
+
+
+def assert_printable(data, what):
+    """No byte below 0x20 but the line ends, and no C1 control."""
+    text = data.decode("utf-8")  # strict
+    bad = [c for c in text if (ord(c) < 0x20 and c not in "\r\n") or 0x7F <= ord(c) <= 0x9F]
+    assert bad == [], (what, bad)
+
+
+def test_monitor_run_makes_a_hostile_process_name_printable_utf8(native, workdir, reaper,
+                                                                  smtp_server, bot_api):
+    child = reaper.track(subprocess.Popen(["python3", "-c", HOSTILE_NAME_CHILD], cwd=workdir,
+                                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE))
+    assert child.stdout.readline() == b"named\n"
+    write_file(workdir, "loadhawk_setup.txt", MEM_LOW_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(
+        server=smtp_server.url, token=TOKEN, chat_id=CHAT_ID, telegram_api=bot_api.base))
+    m = Monitor(native, workdir)
+    assert wait_for(lambda: smtp_server.messages and bot_api.requests, timeout=60), (m.out(), m.log())
+    m.wait_for_log(r"MEMORY Usage <= 100% Still LOW")
+    m.end()
+
+    top = f"TOP1- PID: {child.pid} %MEM: "
+    [mail] = smtp_server.messages[:1]
+    message = email.message_from_bytes(mail.data, policy=email.policy.strict)
+    body = message.get_content()
+    assert top in body and f" COMMAND: {SHOWN_NAME}\r\n" in body, body
+    assert_printable(mail.data, "mail")
+    # the Bot API takes only UTF-8 text
+    path, _, query = bot_api.requests[0].partition("?")
+    text = dict(urllib.parse.parse_qsl(query, encoding="utf-8", errors="strict"))["text"]
+    assert f" COMMAND: {SHOWN_NAME}\n" in text, text
+    for what, data in (("log", (workdir / "loadhawk_log.txt").read_bytes()),
+                       ("console", m.out_path.read_bytes())):
+        assert f" COMMAND: {SHOWN_NAME}\n".encode() in data, what
+        assert b"\r" not in data, what
+        assert_printable(data, what)
 
 
 # ------------------------------------------------------------------ alert, recovery, heartbeat
@@ -532,12 +601,17 @@ def test_heartbeat_after_midnight_over_both_channels(scripted_load, workdir, smt
     assert not (workdir / MESSAGE_FILE).exists()
 
 
-def test_alert_mail_is_a_complete_internet_message(scripted_load, workdir, smtp_server):
+@pytest.mark.parametrize("label, shown", [
+    ("B\xc3\xbcro-Server", "B\u00fcro-Server"),  # UTF-8 bytes, as the settings file holds them
+    # 120 bytes of Cyrillic: the label keeps 99 bytes at most, cut after a whole character
+    ("\xd0\x96" * 60, "\u0416" * 49),
+])
+def test_alert_mail_is_a_complete_internet_message(scripted_load, workdir, smtp_server, label,
+                                                   shown):
     """An alert and its recovery with a host label beyond ASCII, as a mail
     program and a spam filter read them: every header valid under the strict
     policy, the label intact in the subject, and no header rule of the
     filter firing."""
-    label = "B\xc3\xbcro-Server"  # UTF-8 bytes, as the settings file holds them
     write_file(workdir, "loadhawk_setup.txt", CYCLES_SETUP.replace("e2e-host", label))
     write_file(workdir, "loadhawk_email.txt", notify_file(server=smtp_server.url))
     scripted_load.set(cpu_permille=973, mem_percent=40)  # CPU HIGH alert
@@ -549,13 +623,14 @@ def test_alert_mail_is_a_complete_internet_message(scripted_load, workdir, smtp_
     alert, recovery = smtp_server.messages
     offset = time.localtime().tm_gmtoff
     ids = set()
-    for mail, subject in ((alert, " B\u00fcro-Server CPU now 97.3% >= 90% for consecutive 1 times"),
-                          (recovery, " B\u00fcro-Server CPU HIGH back to normal - CPU now 12.0%")):
+    for mail, subject in ((alert, f" {shown} CPU now 97.3% >= 90% for consecutive 1 times"),
+                          (recovery, f" {shown} CPU HIGH back to normal - CPU now 12.0%")):
         message = email.message_from_bytes(mail.data, policy=email.policy.strict)
         for name in ("From", "To", "Subject", "Date", "Message-ID", "MIME-Version",
                      "Content-Type", "Content-Transfer-Encoding"):
             assert message[name] is not None and message[name].defects == (), name
         assert re.fullmatch(STAMP + re.escape(subject), message["Subject"]), message["Subject"]
+        assert "\ufffd" not in message["Subject"]
         sent = message["Date"].datetime
         assert sent.utcoffset().total_seconds() == offset
         assert abs(time.time() - sent.timestamp()) < 120
@@ -564,8 +639,10 @@ def test_alert_mail_is_a_complete_internet_message(scripted_load, workdir, smtp_
         assert message["MIME-Version"].version == "1.0"
         assert message.get_content_charset() == "utf-8"
         assert message["Content-Transfer-Encoding"].cte == "8bit"
-        assert "\r\nHost: B\u00fcro-Server\r\n" in message.get_content()
+        assert f"\r\nHost: {shown}\r\n" in message.get_content()
     assert len(ids) == 2
+    if len(shown) > 20:
+        return  # the filter's verdict on the short label stands for both
 
     # a common spam filter, offline: only its two notes on locally sent mail
     report = subprocess.run(["spamassassin", "-L", "-t"], input=alert.data, capture_output=True,
@@ -675,6 +752,21 @@ def test_monitor_goes_on_when_curl_is_missing(program, workdir, tmp_path):
     m.wait_for_log(r"Email not sent: curl rc=")
     assert_cycles_go_on(m, workdir)
     assert f"Email not sent: curl rc={expected} (curl not found)\n" in m.log()
+
+
+def test_windows_curl_only_on_a_relative_path_folder_is_not_run(windows, workdir):
+    """A relative PATH folder means the working directory: its curl.exe is
+    never run, and the send fails as when there is no curl at all."""
+    write_file(workdir, "loadhawk_setup.txt", CPU_LOW_SETUP)
+    write_file(workdir, "loadhawk_email.txt", notify_file(server="smtp://127.0.0.1:25"))
+    (workdir / "bin").mkdir()
+    shutil.copy(windows.path.parent / "curl.exe", workdir / "bin" / "curl.exe")
+    m = Monitor(windows, workdir, "-s", env={"WINEPATH": "bin"})
+    m.wait_for_log(r"Email not sent: curl rc=")
+    assert "Email not sent: curl rc=9009 (curl not found)\n" in m.log()
+    assert standin_calls(workdir) == []
+    r = windows.run("-check", cwd=workdir, env={"WINEPATH": "bin"})
+    assert "\nWarning: curl not found in an absolute PATH folder: notices cannot be sent\n\nResult: " in r.out, r
 
 
 # ------------------------------------------------------------------ -test beside a sending monitor

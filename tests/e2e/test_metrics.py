@@ -212,3 +212,18 @@ def test_a_folder_that_goes_and_comes_back_is_logged_once_each_way(program, work
     log = monitor.log()
     assert log.count(failing) == 1, log
     assert log.count("written again") == 1, log
+
+
+@pytest.mark.parametrize("own", ["loadhawk_setup.txt", "./loadhawk_email.txt", "loadhawk_log.txt"])
+def test_monitor_writes_no_metrics_over_its_own_files(native, workdir, own):
+    write_file(workdir, "loadhawk_setup.txt", SETUP.replace(METRICS_FILE, own))
+    write_file(workdir, "loadhawk_email.txt", 'sendtimeout : "30"\n')
+    before = {name: (workdir / name).read_bytes() for name in ("loadhawk_setup.txt", "loadhawk_email.txt")}
+    m = Monitor(native, workdir)
+    m.wait_for_log(r"Still LOW", count=2)
+    m.end()
+    refusal = f"metricsfile {own} is one of loadhawk's own files: no metrics file is written\n"
+    assert refusal in m.err() and refusal in m.log()
+    assert {name: (workdir / name).read_bytes() for name in before} == before
+    assert "# TYPE" not in m.log()
+    assert list(workdir.glob("*.tmp")) == []

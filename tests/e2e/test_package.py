@@ -8,7 +8,6 @@ import pwd
 import re
 import subprocess
 import threading
-import xml.etree.ElementTree as ET
 import zipfile
 
 import pytest
@@ -190,9 +189,9 @@ def test_deb_lifecycle_as_the_system_user(deb_installed, reaper):
         grp.getgrnam("loadhawk")
 
 
-def test_windows_zip_holds_a_self_contained_stripped_exe_and_boot_task(tmp_path):
+def test_windows_zip_holds_a_self_contained_stripped_exe_and_the_service_steps(tmp_path):
     version = project_version()
-    texts = ["README.txt", "loadhawk-task.xml", "loadhawk_email.txt", "loadhawk_setup.txt"]
+    texts = ["README.txt", "loadhawk_email.txt", "loadhawk_setup.txt"]
     with zipfile.ZipFile(package_path(f"loadhawk-{version}-win64.zip")) as z:
         # every file at the top level, so that it unpacks into C:\loadhawk itself
         assert sorted(z.namelist()) == sorted(texts + ["loadhawk.exe"])
@@ -204,10 +203,15 @@ def test_windows_zip_holds_a_self_contained_stripped_exe_and_boot_task(tmp_path)
     # a short plain-text README for Windows, not the Markdown one
     readme = (top / "README.txt").read_text()
     assert len(readme.splitlines()) < 120 and "```" not in readme and "](" not in readme
-    for step in ("-check", "-test", "-stop", "schtasks /Create /TN loadhawk /XML", "/SC ONSTART", "/Delete"):
+    for step in ("-check", "-test", "-stop", "loadhawk.exe -install\n  sc start loadhawk", "sc stop loadhawk",
+                 "-uninstall"):
         assert step in readme, step
+    # the service comes first: no second way to run at boot
+    assert "schtasks" not in readme
+    assert readme.index("Install as a service") < readme.index("-start")
     # the folder is for administrators only: each step in it says so
-    for step in ("Open them in Notepad run as administrator", "In a command prompt run as administrator, in C:\\loadhawk"):
+    for step in ("Open them in Notepad run as administrator", "In a command prompt run as administrator, in C:\\loadhawk",
+                 "unpack the zip into C:\\loadhawk"):
         assert step in readme, step
 
     exe = str(top / "loadhawk.exe")
@@ -226,30 +230,16 @@ def test_windows_zip_holds_a_self_contained_stripped_exe_and_boot_task(tmp_path)
         assert f'VALUE "{key}", "{value}"' in resource, resource
     assert "FILEVERSION " + ", ".join(version.split(".")) + ", 0" in resource, resource
 
-    # the boot task: loadhawk.exe -s in its folder at start-up, as SYSTEM,
-    # restarted on failure, no run-time limit
-    ns = {"t": "http://schemas.microsoft.com/windows/2004/02/mit/task"}
-    task = ET.parse(top / "loadhawk-task.xml").getroot()
-    assert task.find("t:Triggers/t:BootTrigger/t:Enabled", ns).text == "true"
-    assert task.find("t:Principals/t:Principal/t:UserId", ns).text == "S-1-5-18"
-    settings = task.find("t:Settings", ns)
-    assert settings.find("t:ExecutionTimeLimit", ns).text == "PT0S"
-    assert settings.find("t:RestartOnFailure/t:Interval", ns).text == "PT1M"
-    assert 0 < int(settings.find("t:RestartOnFailure/t:Count", ns).text) <= 255
-    action = task.find("t:Actions/t:Exec", ns)
-    assert action.find("t:Command", ns).text == r"C:\loadhawk\loadhawk.exe"
-    assert action.find("t:Arguments", ns).text == "-s"
-    assert action.find("t:WorkingDirectory", ns).text == "C:\\loadhawk"
+    # the application manifest: Windows 10, long paths, the caller's rights
+    manifest = re.search(r"1 24 /\* RT_MANIFEST \*/\s*\nBEGIN\n(.*?)\nEND", resource, re.S)
+    assert manifest, resource
+    text = "".join(re.findall(r'"((?:[^"]|"")*)"', manifest.group(1))).replace('""', '"')
+    for part in ('<requestedExecutionLevel level="asInvoker"', "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                 ">true</longPathAware>"):
+        assert part in text, part
+    # the event log's message table: messages 1 to 4 (recovery, alert, failed send, failed start)
+    assert "1 11 /* RT_MESSAGETABLE */" in resource and "MessageId = 0x4" in resource
 
     env = wine_environment()
     r = subprocess.run([WINE, exe, "-check"], cwd=top, env=env, capture_output=True, timeout=120)
     assert (r.returncode, r.stdout.endswith(b"Result: OK\r\n")) == (0, True), r.stdout
-    # Wine's schtasks takes the file (it keeps only part of a task, so the
-    # trigger, account and action are checked above, not here)
-    r = run(WINE, "schtasks.exe", "/Create", "/TN", "loadhawk-test", "/XML", "loadhawk-task.xml",
-            cwd=top, env=env)
-    try:
-        assert r.returncode == 0, r.stdout + r.stderr
-        assert run(WINE, "schtasks.exe", "/Query", "/TN", "loadhawk-test", cwd=top, env=env).returncode == 0
-    finally:
-        run(WINE, "schtasks.exe", "/Delete", "/TN", "loadhawk-test", "/F", cwd=top, env=env)

@@ -13,7 +13,7 @@ import subprocess
 
 import pytest
 
-from conftest import curl_on_path, standin_calls, wait_for, write_file
+from conftest import CONFIG_FILE, curl_on_path, standin_calls, wait_for, write_file
 from test_delivery import CPU_LOW_SETUP
 from test_monitor_run import SETUP
 from test_notify_senders import processes_with
@@ -181,7 +181,10 @@ def test_termination_request_during_a_send(request, workdir, tmp_path, fake_curl
     rc = proc.wait(timeout=30)
     assert program.windows or rc == 0
     assert wait_for(lambda: not processes_with(marker), timeout=10), processes_with(marker)
+    # no transient file stays: the message, and the curl configuration
+    # with the mail password (a stopped send's curl may still be ending)
     assert not (workdir / "cpumailtext.txt").exists()
+    assert not (workdir / CONFIG_FILE).exists()
     assert not (workdir / "loadhawk.pid").exists()
     if not program.windows:
         number = signal.SIGTERM if request_by == "-stop" else request_by

@@ -1,4 +1,5 @@
 #include "monitor/notice.h"
+#include "platform/system_event.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +118,9 @@ TEST_F(MonitorNotice, NoChannelEnabledOnlyLogsTheSubject) {
     send_monitor_notice(MonitorKind::mem_low, NoticeEvent::recovery, sample, settings, notify);
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset), "***Alert sending :2026-03-07 04:05:09 web1 MEM LOW back to normal - MEM now 33%\n");
+    // one information event with the subject for the system's log
+    EXPECT_EQ(plat::last_system_event().type, plat::EventType::information);
+    EXPECT_STREQ(plat::last_system_event().text, "2026-03-07 04:05:09 web1 MEM LOW back to normal - MEM now 33%");
     EXPECT_EQ(console.out(), "");
     EXPECT_EQ(curl_->calls(), "");
     EXPECT_FALSE(file_exists(kMailMessageFile));
@@ -128,7 +132,10 @@ TEST_F(MonitorNotice, MailToTheToListThenTelegram) {
     const NotifySettings notify = both_channels();
     const Sample sample = test_sample(97.26, 97, 88);
     ConsoleCapture console;
+    const unsigned events_before = plat::last_system_event().count;
     send_monitor_notice(MonitorKind::cpu_high, NoticeEvent::alert, sample, settings, notify);
+    EXPECT_EQ(plat::last_system_event().count, events_before + 1);  // the alert, no failure
+    EXPECT_EQ(plat::last_system_event().type, plat::EventType::warning);
     EXPECT_EQ(console.out(),
               "Sending email alert ...\nEmail command rc=0\n"
               "Sending Telegram alert ...\nTelegram command rc=0\n");
@@ -163,8 +170,12 @@ TEST_F(MonitorNotice, FailedSendsAreNotRetriedAndSilentModeKeepsTheConsoleQuiet)
     curl_->set_rc(7);
     set_silent_mode(true);
     ConsoleCapture console;
+    const unsigned events_before = plat::last_system_event().count;
     send_monitor_notice(MonitorKind::mem_high, NoticeEvent::recovery, sample, settings, notify);
     set_silent_mode(false);
+    // the recovery, then one error event per failed channel
+    EXPECT_EQ(plat::last_system_event().count, events_before + 3);
+    EXPECT_EQ(plat::last_system_event().type, plat::EventType::error);
     EXPECT_EQ(console.out(), "");
     std::size_t offset = 0;
     EXPECT_EQ(read_new_log(&offset),

@@ -124,6 +124,12 @@ TEST(MailCommand, TlsRequiredWhenThePasswordLeavesTheMachine) {
         {"smtp://127.0.0.1:2525", "", "--ssl"},
         {"smtp://localhost", "", "--ssl"},
         {"smtps://[::1]:465", "", "--ssl"},
+        // the host as curl reads it: only its loopback forms keep --ssl
+        {"smtp://127.0.0.010", "", "--ssl"},
+        {"smtp://0x7f.1", "", "--ssl"},
+        {"smtp://127.1", "", "--ssl"},
+        {"smtp://[::ffff:127.0.0.1]", "", "--ssl"},
+        {"smtp://localhost.", "", "--ssl-reqd"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.server);
@@ -134,6 +140,14 @@ TEST(MailCommand, TlsRequiredWhenThePasswordLeavesTheMachine) {
         const std::string command = mail_command(s, "a@x", Interpreter::posix_sh);
         EXPECT_NE(command.find(std::string(" ") + row.option + " -K "), std::string::npos) << command;
     }
+    // no password leaves the machine: nothing to protect
+    NotifySettings s = mail_settings();
+    s.password.clear();
+    EXPECT_STREQ(mail_tls_option(s), "--ssl");
+    // curl would look this one up as a name: never counted as this machine
+    s = mail_settings();
+    s.server.assign("smtp://127.0.0.09");
+    EXPECT_STREQ(mail_tls_option(s), "--ssl-reqd");
 }
 
 TEST(MailCommand, UnsafeValuesLeaveTheCommandEmpty) {
@@ -148,6 +162,13 @@ TEST(MailCommand, UnsafeValuesLeaveTheCommandEmpty) {
         {[](NotifySettings& x) { x.server.assign("smtp://mail.example.com -T /etc/shadow"); }, "a@x", Interpreter::posix_sh, "server"},
         {[](NotifySettings& x) { x.from.assign("a\"b"); }, "a@x", Interpreter::cmd, "from"},
         {[](NotifySettings&) {}, "a@x, b\"c@y", Interpreter::cmd, "recipient list"},
+        {[](NotifySettings&) {}, "a@x,\rBcc: c@evil", Interpreter::posix_sh, "recipient list"},
+        {[](NotifySettings& x) { x.from.assign("a@b.example\rBcc: x@evil.example"); }, "a@x", Interpreter::posix_sh, "from"},
+        {[](NotifySettings& x) { x.email.assign("a@b\r"); x.from.assign("f@b"); }, "a@x", Interpreter::posix_sh, "email"},
+        {[](NotifySettings& x) { x.server.assign("smtp://127.0.0.09"); }, "a@x", Interpreter::posix_sh, "server"},
+        // a value longer than its field is never sent cut
+        {[](NotifySettings& x) { x.too_long = 1u << static_cast<unsigned>(NotifyKey::password); }, "a@x", Interpreter::posix_sh, "password"},
+        {[](NotifySettings& x) { x.too_long = 1u << static_cast<unsigned>(NotifyKey::to); }, "a@x", Interpreter::cmd, "to"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key);

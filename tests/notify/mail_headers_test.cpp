@@ -50,6 +50,7 @@ TEST(MailHeaders, MessageIdNamesTheSendersDomainOrTheComputer) {
         {"no-domain", "web1", "<20261208090938.4242.7@web1>"},
         {"a@bad domain", "Büro", "<20261208090938.4242.7@localhost>"},
         {"a@.example", "", "<20261208090938.4242.7@localhost>"},
+        {"a@example.", "web1", "<20261208090938.4242.7@web1>"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.expected);
@@ -72,6 +73,14 @@ TEST(MailHeaders, SubjectBeyondAsciiBecomesEncodedWords) {
     EXPECT_EQ(encoded(subject.c_str()),
               "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=?=\n"
               " =?UTF-8?B?w7zigqw=?=");
+
+    // a 3- and a 4-byte character straddling the end of the first word
+    EXPECT_EQ(encoded((std::string(43, 'a') + "\xe2\x82\xac").c_str()),
+              "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYQ==?=\n"
+              " =?UTF-8?B?4oKs?=");
+    EXPECT_EQ(encoded((std::string(42, 'a') + "\xf0\x9f\x98\x80").c_str()),
+              "=?UTF-8?B?YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFh?=\n"
+              " =?UTF-8?B?8J+YgA==?=");
 
     // a buffer too small for every word keeps whole words only
     EXPECT_EQ(encoded(subject.c_str(), 80),

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,8 +60,9 @@ TEST(UrlEncode, UnreservedStayBlankIsPlusTheRestEscaped) {
     EXPECT_STREQ(out, "");
 }
 
-TEST(UrlEncode, StopsBeforeAByteOnceCapacityMinusFourIsReached) {
+TEST(UrlEncode, StopsBeforeACharacterWhoseEscapesWouldPassCapacityMinusTwo) {
     const std::string e = "\xc3\xa9";  // two escapes, six characters
+    const std::string han = "\xe6\xbc\xa2";  // three escapes, nine characters
     struct Row {
         std::string source;
         std::size_t capacity;
@@ -68,10 +70,12 @@ TEST(UrlEncode, StopsBeforeAByteOnceCapacityMinusFourIsReached) {
     } const rows[] = {
         {std::string(2044, 'a'), 2048, std::string(2044, 'a')},
         {std::string(2045, 'a'), 2048, std::string(2044, 'a')},
-        {std::string(2043, 'a') + e, 2048, std::string(2043, 'a') + "%C3"},      // 2046
-        {std::string(2042, 'a') + e, 2048, std::string(2042, 'a') + "%C3"},      // 2045
-        {std::string(2041, 'a') + e, 2048, std::string(2041, 'a') + "%C3"},      // 2044
-        {std::string(2038, 'a') + e, 2048, std::string(2038, 'a') + "%C3%A9"},   // 2044, whole
+        {std::string(2043, 'a') + e, 2048, std::string(2043, 'a')},
+        {std::string(2041, 'a') + e, 2048, std::string(2041, 'a')},
+        {std::string(2040, 'a') + e, 2048, std::string(2040, 'a') + "%C3%A9"},   // 2046, whole
+        {std::string(2038, 'a') + han, 2048, std::string(2038, 'a')},
+        {std::string(2037, 'a') + han, 2048, std::string(2037, 'a') + "%E6%BC%A2"},
+        {std::string(2043, 'a') + "\xff\xff", 2048, std::string(2043, 'a') + "%FF"},  // no character: byte by byte
         {"abcdef", 8, "abcd"},
         {"a b", 5, "a"},
         {"abc", 4, ""},
@@ -201,16 +205,26 @@ TEST_F(SendTelegram, SwitchedOffOrEmptyTextTouchesNothing) {
     EXPECT_EQ(curl_->calls(), "");
 }
 
-TEST_F(SendTelegram, UnsafeBaseAddressFailsTheSendWithAReason) {
-    NotifySettings s = bot_settings();
-    s.telegram_api.assign("ftp://h");
-    ConsoleCapture console;
-    EXPECT_EQ(send_telegram(&s, "x"), 0);
-    EXPECT_EQ(console.out(),
-              "Sending Telegram alert ...\n"
-              "Telegram not sent: telegram_api must begin with http:// or https://\n");
-    EXPECT_EQ(log_messages(),
-              (std::vector<std::string>{"Send Telegram alert to chat_id -1001234567890",
-                                        "Telegram not sent: telegram_api must begin with http:// or https://"}));
-    EXPECT_EQ(curl_->calls(), "");
+TEST_F(SendTelegram, UnsafeOrCutValueFailsTheSendWithAReason) {
+    struct Row {
+        void (*spoil)(NotifySettings&);
+        const char* reason;
+    } const rows[] = {
+        {[](NotifySettings& x) { x.telegram_api.assign("ftp://h"); },
+         "telegram_api must begin with http:// or https://"},
+        {[](NotifySettings& x) { x.too_long = 1u << static_cast<unsigned>(NotifyKey::token); },
+         "token longer than 255 characters"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        (void)std::remove(kLogFileName);
+        NotifySettings s = bot_settings();
+        row.spoil(s);
+        ConsoleCapture console;
+        EXPECT_EQ(send_telegram(&s, "x"), 0);
+        EXPECT_EQ(console.out(), std::string("Sending Telegram alert ...\nTelegram not sent: ") + row.reason + "\n");
+        EXPECT_EQ(log_messages(), (std::vector<std::string>{"Send Telegram alert to chat_id -1001234567890",
+                                                            std::string("Telegram not sent: ") + row.reason}));
+        EXPECT_EQ(curl_->calls(), "");
+    }
 }

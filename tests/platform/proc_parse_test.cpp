@@ -39,6 +39,7 @@ TEST(ProcStat, RejectsCutAndMalformedLines) {
     ASSERT_TRUE(plat::parse_proc_stat(whole.data(), whole.size(), &fields));
     EXPECT_EQ(fields.utime, 3u);
     EXPECT_EQ(fields.stime, 4u);
+    EXPECT_EQ(fields.starttime, 99u);
     EXPECT_EQ(fields.rss_pages, 55u);
 
     // cut right after rss, without a line end: still whole enough

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/times.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -82,6 +83,15 @@ TEST(ProcessWalkPosix, FindsThisProcessWithItsNameAndMeasures) {
     // rss pages x page size (our own size moves a little while we allocate)
     EXPECT_GE(self->working_set + (1u << 20), std::min(resident_before, resident_after));
     EXPECT_LE(self->working_set, std::max(resident_before, resident_after) + (1u << 20));
+
+    // the start, in 100-ns units after boot: before now, the same in both walks
+    timespec since_boot{};
+    clock_gettime(CLOCK_BOOTTIME, &since_boot);
+    const auto now = static_cast<std::uint64_t>(since_boot.tv_sec) * 10000000u +
+                     static_cast<std::uint64_t>(since_boot.tv_nsec) / 100u;
+    EXPECT_GT(self->start_time, 0u);
+    EXPECT_LE(self->start_time, now);
+    EXPECT_EQ(self->start_time, find(by_cpu, getpid())->start_time);
 }
 
 TEST(ProcessWalkPosix, NameWithBlanksAndParentheses) {

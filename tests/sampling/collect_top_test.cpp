@@ -241,8 +241,44 @@ TEST_F(CollectTopRefused, ListsHoldWhatCouldBeReadAndTheLogCountsTheRestOncePerC
     EXPECT_EQ(read_new_log(&offset), "");
     g_listed[4].refused = false;
     measure_system(&previous, &sample, kStandIn);
-    set_silent_mode(false);
     EXPECT_EQ(read_new_log(&offset), "Processes not readable: 2 (left out of the top lists)\n");
     EXPECT_EQ(std::string(sample.cpu_top_text.c_str()).rfind("TOP1- PID: 1400 CPU_TIME: 60.0 sec COMMAND: svchost.exe\n", 0), 0u);
+    // a count that changes every cycle is said at most once an hour
+    for (const bool refused : {true, false, true}) {
+        g_listed[4].refused = refused;
+        measure_system(&previous, &sample, kStandIn);
+        EXPECT_EQ(read_new_log(&offset), "");
+    }
+    sample.unreadable_logged_at -= 3600;
+    g_listed[4].refused = false;
+    measure_system(&previous, &sample, kStandIn);
+    EXPECT_EQ(read_new_log(&offset), "");  // the count last said
+    g_listed[4].refused = true;
+    measure_system(&previous, &sample, kStandIn);
+    set_silent_mode(false);
+    EXPECT_EQ(read_new_log(&offset), "Processes not readable: 3 (left out of the top lists)\n");
+    g_listed[4].refused = false;
     g_listed.clear();
+}
+
+TEST(CollectTopNames, EnterTheListAsPrintableUtf8) {
+    struct Row {
+        const char* name;
+        const char* listed;
+    } const rows[] = {
+        {"Gr\xc3\xb6\xc3\x9f" "e.exe", "Gr\xc3\xb6\xc3\x9f" "e.exe"},
+        {"\xff\xfe" "evil", "??evil"},
+        {"csi\xc2\x9b" "2J", "csi?2J"},                    // C1 control, one character
+        {"cr\r\x1b[2J\t\x7f", "cr??[2J??"},
+        {"\xd0\x9a\xd0\xbe\xd0\xbc\xd0\xbf\xd0\xbb\xd0\xb5\xd0", "\xd0\x9a\xd0\xbe\xd0\xbc\xd0\xbf\xd0\xbb\xd0\xb5?"},  // cut at 15 bytes
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.listed);
+        g_listed = {{100, row.name, 1 << 20, 10000000ull, false}};
+        TopList list{};
+        (void)collect_memory_top(8000, &list, kStandIn);
+        EXPECT_STREQ(list.rows[0].name.c_str(), row.listed);
+        (void)collect_cpu_time_top(&list, kStandIn);
+        EXPECT_STREQ(list.rows[0].name.c_str(), row.listed);
+    }
 }

@@ -44,6 +44,11 @@ TEST(CpuUsage, BusyShareOfAllTime) {
         {"idle equal to total", reading(0, 0, 0), reading(120, 100, 20), 0.0},
         // counters going backwards give nonsense, but never outside 0..100
         {"idle going backwards", reading(100, 200, 0), reading(90, 300, 50), 0.0},
+        // one field stepping back is no busy machine (unsigned, the kernel
+        // or user step would wrap to about 2^64 and read as 100%)
+        {"kernel going backwards", reading(0, 1000, 0), reading(10, 500, 600), 0.0},
+        {"user going backwards", reading(0, 0, 1000), reading(10, 600, 500), 0.0},
+        {"kernel steps back by more than user grows", reading(0, 100, 0), reading(10, 50, 100), 0.0},
         {"everything going backwards", reading(1000, 2000, 500), reading(10, 20, 5), 0.0},
     };
     for (const Row& row : rows) {

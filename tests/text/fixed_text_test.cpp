@@ -37,6 +37,33 @@ TEST(FixedText, FormatCutsAtCapacityMinusOneAroundTheEdge) {
     }
 }
 
+TEST(FixedText, CutsNeverEndInsideACharacter) {
+    // capacity 8 keeps at most 7 bytes
+    struct Row {
+        const char* source;
+        const char* kept;
+    } const rows[] = {
+        {"abcde\xd0\x9f", "abcde\xd0\x9f"},        // 2 bytes, fits
+        {"abcdef\xd0\x9f", "abcdef"},                // 2 bytes, split at 7
+        {"abcde\xe6\xbc\xa2", "abcde"},             // 3 bytes, split after 2
+        {"abcd\xe6\xbc\xa2", "abcd\xe6\xbc\xa2"},   // 3 bytes, fits
+        {"abcd\xf0\x9f\x98\x80", "abcd"},          // 4 bytes, split after 3
+        {"abc\xf0\x9f\x98\x80", "abc\xf0\x9f\x98\x80"},
+        {"abcdef\xff\xfe", "abcdef\xff"},           // no character to split: bytes stay
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.source);
+        FixedText<8> t;
+        EXPECT_EQ(t.format("%s", row.source), std::strlen(row.kept));
+        EXPECT_STREQ(t.c_str(), row.kept);
+        EXPECT_EQ(t.assign(row.source), std::strlen(row.kept));
+        EXPECT_STREQ(t.c_str(), row.kept);
+        t.assign("a");
+        EXPECT_EQ(t.append("%s", row.source + 1), std::strlen(row.kept));
+        EXPECT_STREQ(t.c_str(), row.kept);
+    }
+}
+
 TEST(FixedText, AppendNeverGrowsPastCapacity) {
     FixedText<10> t;
     EXPECT_EQ(t.format("%d", 12345), 5u);

@@ -43,6 +43,8 @@ TEST(TextCursor, KeepsLengthAndCutsOrRefusesAtTheEnd) {
         {nullptr, Fit::cut, {{0, 0, "abcdef"}, {0, 0, "ghij"}, {'k', 0, nullptr}}, "abcdefg", 7, false},
         {"abcdef", Fit::cut, {{'-', 4, nullptr}, {0, 0, ""}, {0, 0, ""}}, "abcdef-", 7, false},
         {"abcdefghij", Fit::cut, {{0, 0, ""}, {0, 0, ""}, {0, 0, ""}}, "abcdefg", 7, true},
+        // a cut never ends inside a character
+        {"abcd", Fit::cut, {{0, 0, "\xf0\x9f\x98\x80"}, {0, 0, ""}, {0, 0, ""}}, "abcd", 4, false},
         {nullptr, Fit::whole, {{0, 0, "abcdefg"}, {0, 0, ""}, {0, 0, ""}}, "abcdefg", 7, true},
         {nullptr, Fit::whole, {{0, 0, "abcd"}, {0, 0, "efgh"}, {'x', 0, nullptr}}, "", 0, false},
         {nullptr, Fit::whole, {{'a', 8, nullptr}, {0, 0, ""}, {0, 0, ""}}, "", 0, false},

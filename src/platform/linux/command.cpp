@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/backend.h"
 #include "platform/command.h"
@@ -116,6 +118,25 @@ int wait_for_end(pid_t pid, std::uint32_t timeout_seconds) {
 }
 
 }  // namespace
+
+bool program_on_path(const char* name) {
+    const char* path = std::getenv("PATH");
+    if (name == nullptr || name[0] == '\0' || path == nullptr) return false;
+    while (*path != '\0') {
+        const char* end = std::strchr(path, ':');
+        const std::size_t length = end == nullptr ? std::strlen(path) : static_cast<std::size_t>(end - path);
+        FixedText<4096> candidate;
+        // a relative entry depends on the working directory
+        if (length > 0 && path[0] == '/') {
+            text_copy_n(candidate.out(), path, length);
+            text_append(candidate.out(), "/%s", name);
+            if (access(candidate.c_str(), X_OK) == 0) return true;
+        }
+        path += length;
+        if (*path == ':') ++path;
+    }
+    return false;
+}
 
 int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
     if (command == nullptr || command[0] == '\0') return -1;

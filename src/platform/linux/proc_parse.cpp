@@ -51,21 +51,24 @@ bool parse_proc_stat(const char* data, std::size_t size, ProcStatFields* out) {
     const char* close = static_cast<const char*>(close_found);
     if (close < open) return false;
 
-    // fields after the comm: (3) state, (4) ppid ... (14) utime, (15) stime ... (24) rss
+    // fields after the comm: (3) state, (4) ppid ... (14) utime, (15) stime ... (22) starttime ... (24) rss
     const char* p = close + 1;
     if (!skip_field(&p, end)) return false;  // (3) state
     std::uint64_t field = 0;
     std::uint64_t utime = 0;
     std::uint64_t stime = 0;
+    std::uint64_t starttime = 0;
     for (int index = 4; index <= 24; ++index) {
         if (!next_number(&p, end, &field)) return false;
         if (index == 14) utime = field;
         if (index == 15) stime = field;
+        if (index == 22) starttime = field;
     }
     out->name = open + 1;
     out->name_length = static_cast<std::size_t>(close - open - 1);
     out->utime = utime;
     out->stime = stime;
+    out->starttime = starttime;
     out->rss_pages = field;
     return true;
 }

@@ -13,6 +13,7 @@ struct ProcStatFields {
     std::size_t name_length;
     std::uint64_t utime;      // (14) clock ticks
     std::uint64_t stime;      // (15) clock ticks
+    std::uint64_t starttime;  // (22) clock ticks after boot
     std::uint64_t rss_pages;  // (24) resident pages
 };
 

@@ -88,6 +88,7 @@ WalkStep walk_step(ProcessWalk* walk, ProcessEntry* out) {
         }
         out->pid = pid;
         text_copy_n(TextBuffer{out->name, sizeof out->name}, fields.name, fields.name_length);
+        out->start_time = ticks_to_100ns(fields.starttime);
         if (walk->measure == ProcessMeasure::working_set) {
             out->working_set = fields.rss_pages * page_bytes();
         } else {

@@ -30,6 +30,8 @@ namespace {
 // the interpreter's path and switches come before it on the line
 constexpr std::size_t kWideCommandCap = 8192;
 constexpr std::size_t kWideLineCap = kWidePathCap + 32 + kCmdTextLimit + 1;
+// cmd.exe's exit code for a program it cannot find
+constexpr int kNotRecognized = 9009;
 
 // Makes *job a job whose processes all end when its last handle is closed;
 // false (and no job) when it cannot be made.
@@ -45,6 +47,30 @@ bool make_kill_on_close_job(WinHandle* job) {
     return true;
 }
 
+// How long an ended job's processes may take to go, and the look between.
+constexpr std::uint32_t kJobEndWaitMs = 5000;
+constexpr std::uint32_t kJobEndPollMs = 20;
+
+std::uint32_t job_processes(void* job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (!QueryInformationJobObject(static_cast<HANDLE>(job), JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof accounting, nullptr)) {
+        return 0;  // nothing more to learn by waiting
+    }
+    return static_cast<std::uint32_t>(accounting.ActiveProcesses);
+}
+
+void pause_ms(std::uint32_t ms) { Sleep(ms); }
+
+// Ends every process of the job and waits until they are gone: a process
+// ends after TerminateJobObject returns, and until then holds its files
+// (curl the message it sends, opened without delete sharing).
+void end_job(HANDLE job, UINT code) {
+    TerminateJobObject(job, code);
+    static constexpr CommandWatch kJobWatch{job_processes, pause_ms};
+    (void)wait_until_no_process(kJobWatch, job, kJobEndWaitMs, kJobEndPollMs);
+}
+
 DWORD wait_limit_ms(std::uint32_t timeout_seconds) {
     if (timeout_seconds == 0) return INFINITE;
     const std::uint64_t ms = std::uint64_t{timeout_seconds} * 1000u;
@@ -52,6 +78,14 @@ DWORD wait_limit_ms(std::uint32_t timeout_seconds) {
 }
 
 }  // namespace
+
+bool program_on_path(const char* name) {
+    wchar_t wide_name[kWidePathCap];
+    if (name == nullptr || !ansi_to_wide(name, wide_name, kWidePathCap)) return false;
+    wchar_t buffer[kWidePathCap];
+    WideLine found(buffer, kWidePathCap);
+    return find_on_path(wide_name, wcslen(wide_name), &found);
+}
 
 int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
     if (command == nullptr || command[0] == '\0') return -1;
@@ -70,7 +104,14 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
 
     static wchar_t line_buffer[kWideLineCap];  // one command at a time
     WideLine line(line_buffer, kWideLineCap);
-    if (!build_command_line(interpreter_path, wide_command, &line)) return -1;
+    switch (build_command_line(interpreter_path, wide_command, &line)) {
+        case CommandLineResult::built:
+            break;
+        case CommandLineResult::too_long:
+            return -1;
+        case CommandLineResult::not_found:
+            return kNotRecognized;
+    }
 
     // inherited by cmd.exe: its own search leaves out the current directory
     SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
@@ -102,14 +143,15 @@ int run_hidden_command(const char* command, std::uint32_t timeout_seconds) {
         DWORD code = 1;
         // when the code cannot be read it stays 1
         GetExitCodeProcess(process.h, &code);
-        // closing the job ends anything the command left running
-        job.close();
+        // anything the command left running (or a termination request
+        // ended) goes before its files are cleaned up
+        end_job(job.h, 1);
         termination_checkpoint();
         return static_cast<int>(code);
     }
     // overrun, or a wait that failed: end the interpreter and all it started
-    TerminateJobObject(job.h, static_cast<UINT>(kCommandOverrun));
-    WaitForSingleObject(process.h, 5000);
+    end_job(job.h, static_cast<UINT>(kCommandOverrun));
+    termination_checkpoint();
     return waited == WAIT_TIMEOUT ? kCommandOverrun : 1;
 }
 

@@ -15,6 +15,15 @@ void restore_code_page() {
     if (g_previous_code_page != 0) SetConsoleOutputCP(g_previous_code_page);
 }
 
+// The last handler of a console event before the system's own, which ends
+// the program without its at-exit actions: the code page goes back first.
+// (A termination request handler, installed later, comes first and ends
+// the program through its at-exit actions.)
+BOOL WINAPI restore_on_console_event(DWORD) {
+    restore_code_page();
+    return FALSE;
+}
+
 }  // namespace
 
 void prepare_console() {
@@ -26,6 +35,7 @@ void prepare_console() {
     // the console is shared with the shell that started us: give its code page back
     g_previous_code_page = previous;
     std::atexit(restore_code_page);
+    SetConsoleCtrlHandler(restore_on_console_event, TRUE);
 }
 
 }  // namespace plat

@@ -6,7 +6,9 @@
 
 #include <cstdio>
 
+#include "platform/backend.h"
 #include "platform/files.h"
+#include "platform/transient_files.h"
 #include "platform/win32/convert.h"
 #include "platform/win32/win_handle.h"
 
@@ -93,7 +95,7 @@ bool kept_file_target(const char* path, TextBuffer out) {
         return true;
     }
     // a symbolic link (which only an administrator, or a developer-mode
-    // account, may make): its final target, "\\?\" dropped
+    // account, may make): its final target, as a plain path
     wchar_t final_path[kTransientPathCap];
     DWORD length = 0;
     {
@@ -103,12 +105,10 @@ bool kept_file_target(const char* path, TextBuffer out) {
         length = GetFinalPathNameByHandleW(link.h, final_path, kTransientPathCap, FILE_NAME_NORMALIZED);
     }
     if (length == 0 || length >= kTransientPathCap) return false;
-    const wchar_t* start = final_path;
-    if (length > 4 && final_path[0] == L'\\' && final_path[1] == L'\\' && final_path[2] == L'?' &&
-        final_path[3] == L'\\') {
-        start += 4;
-    }
-    return wide_to_utf8(start, out);
+    FixedText<kTransientPathCap> final_text;
+    if (!wide_to_utf8(final_path, final_text.out())) return false;
+    plain_final_path(final_text.c_str(), out);
+    return true;
 }
 
 }  // namespace plat

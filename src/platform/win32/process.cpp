@@ -10,6 +10,9 @@ namespace plat {
 
 namespace {
 
+// How long a termination may take to complete before the caller looks again.
+constexpr DWORD kTerminateWaitMs = 5000;
+
 // The full path of this program's executable file, wide: a folder outside
 // the ANSI code page keeps its name. The path's length; 0 when it does not
 // fit.
@@ -63,10 +66,12 @@ ProcessCheck check_process(std::uint32_t pid) {
 }
 
 bool terminate_process(std::uint32_t pid) {
-    WinHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid)));
+    WinHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid)));
     if (process.h == nullptr) return false;
-    // the outcome of the termination call itself is not examined
-    (void)TerminateProcess(process.h, 0);
+    // a process that has already ended refuses the call (access denied)
+    if (!TerminateProcess(process.h, 0) && WaitForSingleObject(process.h, 0) != WAIT_OBJECT_0) return false;
+    // the termination completes after the call returns: wait for it
+    (void)WaitForSingleObject(process.h, kTerminateWaitMs);
     return true;
 }
 

@@ -24,6 +24,9 @@ bool g_ready = false;
 constexpr DWORD kHandlerGraceMs = 4000;
 
 BOOL WINAPI on_console_event(DWORD event) {
+    // handled, and nothing done: the documented advice for a process that
+    // outlives the user who logs off (a service, a detached copy)
+    if (event == CTRL_LOGOFF_EVENT && logoffs_outlived()) return TRUE;
     termination_record(static_cast<int>(event));
     EnterCriticalSection(&g_job_guard);
     if (g_job != nullptr) TerminateJobObject(g_job, 128);
@@ -45,7 +48,20 @@ void handle_termination_requests(StopAction stop) {
         g_ready = g_wake != nullptr;
         if (!g_ready) return;
     }
+    // a detached copy has no console: a log-off it sees is another's, or
+    // that of the session that started it, which it outlives
+    if (GetConsoleWindow() == nullptr) outlive_logoffs();
     SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+
+void termination_raise(int request) {
+    termination_record(request);
+    if (!g_ready) return;
+    EnterCriticalSection(&g_job_guard);
+    if (g_job != nullptr) TerminateJobObject(g_job, 128);
+    LeaveCriticalSection(&g_job_guard);
+    SetEvent(g_wake);
 }
 
 void termination_track_job(HANDLE job) {

@@ -1,5 +1,7 @@
-// Transient files on Windows: created new (never through a link) with the
-// folder's inherited ACL, and recorded.
+// Transient files on Windows: created new (never through a link) and
+// recorded. Those that may hold secrets get an ACL of their own that lets
+// only this process's account in, whatever the folder would hand down; the
+// others take the folder's inherited ACL.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -16,15 +18,45 @@ namespace plat {
 
 namespace {
 
+// A security descriptor whose one entry gives this process's account full
+// access, protected from the folder's inheritable entries.
+struct OwnerOnly {
+    alignas(8) unsigned char user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+    alignas(8) unsigned char acl[sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE];
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes;
+
+    bool make() {
+        HANDLE raw = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+        WinHandle token(raw);
+        DWORD size = 0;
+        if (!GetTokenInformation(token.h, TokenUser, user, sizeof user, &size)) return false;
+        const PSID sid = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+        auto* list = reinterpret_cast<ACL*>(acl);
+        if (!InitializeAcl(list, sizeof acl, ACL_REVISION) || !AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, sid) ||
+            !InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+            !SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) ||
+            !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+            return false;
+        }
+        attributes = SECURITY_ATTRIBUTES{sizeof attributes, &descriptor, FALSE};
+        return true;
+    }
+};
+
 // A new file at `path`, recorded, in *out; false when it cannot be made.
-bool create_transient_handle(const char* path, WinHandle* out) {
+bool create_transient_handle(const char* path, FileAccess access, WinHandle* out) {
     if (path == nullptr || path[0] == '\0') return false;
     const WidePath wide(path);
     if (!wide.ok) return false;
     // a leftover or a planted link at the name goes (DeleteFileW removes a
     // link, not its target); CREATE_NEW then never opens what stands there
     (void)DeleteFileW(wide.text);
-    WinHandle file(CreateFileW(wide.text, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    OwnerOnly owner_only;
+    if (access == FileAccess::owner_only && !owner_only.make()) return false;
+    WinHandle file(CreateFileW(wide.text, GENERIC_WRITE, 0,
+                               access == FileAccess::owner_only ? &owner_only.attributes : nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file.h == INVALID_HANDLE_VALUE) return false;
     if (!transient_record(path)) {
@@ -41,7 +73,7 @@ bool create_transient_handle(const char* path, WinHandle* out) {
 
 std::FILE* create_transient_file(const char* path) {
     WinHandle file;
-    if (!create_transient_handle(path, &file)) return nullptr;
+    if (!create_transient_handle(path, FileAccess::owner_only, &file)) return nullptr;
     const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(file.h), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
         file.close();
@@ -57,9 +89,9 @@ std::FILE* create_transient_file(const char* path) {
     return stream;
 }
 
-bool write_transient_file(const char* path, const char* data, std::size_t size, FileAccess) {
+bool write_transient_file(const char* path, const char* data, std::size_t size, FileAccess access) {
     WinHandle file;
-    if (!create_transient_handle(path, &file)) return false;
+    if (!create_transient_handle(path, access, &file)) return false;
     bool ok = data != nullptr;
     while (ok && size > 0) {
         const DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);

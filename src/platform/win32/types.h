@@ -7,10 +7,9 @@
 
 namespace plat {
 
-// A walk over one copy of the system's process information.
+// A walk over the system's process information, in the one buffer the
+// backend keeps for all walks.
 struct WalkState {
-    void* info;          // the process information, in pages of our own
-    std::size_t size;    // its bytes
     std::size_t offset;  // the next entry
     bool done;
 };
