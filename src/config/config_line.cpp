@@ -77,6 +77,21 @@ std::int32_t parse_config_number(const char* value) {
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+NumberForm config_number_form(const char* value) {
+    if (value == nullptr) return NumberForm::not_a_number;
+    const char* digits = value + ((*value == '+' || *value == '-') ? 1 : 0);
+    if (*digits < '0' || *digits > '9') return NumberForm::not_a_number;
+    const char* end = digits;
+    while (*end >= '0' && *end <= '9') ++end;
+    if (*end != '\0') return NumberForm::not_a_number;
+    // a saturated reading differs from the value only in its last digits
+    FixedText<16> again;
+    again.format("%ld", static_cast<long>(parse_config_number(value)));
+    while (*digits == '0' && digits[1] != '\0') ++digits;
+    const char* shown = again.c_str() + (again.c_str()[0] == '-' ? 1 : 0);
+    return std::strcmp(shown, digits) == 0 ? NumberForm::number : NumberForm::beyond_range;
+}
+
 char* trim_config_space(char* text) {
     while (*text != '\0' && is_config_space(*text)) ++text;
     std::size_t n = std::strlen(text);

@@ -29,6 +29,12 @@ bool is_config_space(char c);
 // range saturate to it.
 std::int32_t parse_config_number(const char* value);
 
+// How a value reads as a number: a whole signed decimal integer within the
+// 32-bit range, a whole one beyond it (read saturated), or anything else
+// (read by parse_config_number all the same, from its leading digits).
+enum class NumberForm { number, beyond_range, not_a_number };
+NumberForm config_number_form(const char* value);
+
 // Trims the six white-space characters at both ends, in place; returns the
 // first character kept.
 char* trim_config_space(char* text);

@@ -69,37 +69,27 @@ namespace {
 
 constexpr const char* kDefaultHostid = "NoHostName";
 constexpr std::int32_t kDefaultInterval = 60;  // seconds
-constexpr MonitorRule kDefaultHighRule{85, 5};
-constexpr MonitorRule kDefaultLowRule{10, 50};
-
-const MonitorRule& default_rule(const MonitorEntry& m) { return m.high ? kDefaultHighRule : kDefaultLowRule; }
 
 void set_defaults(MonitorSettings* s) {
     *s = MonitorSettings{};
     s->hostid.assign(kDefaultHostid);
     s->interval = kDefaultInterval;
     for (const MonitorEntry& m : kMonitors) {
-        s->*m.rule = default_rule(m);
+        s->*m.rule = default_monitor_rule(m);
         s->*m.enabled = true;
         s->*m.recover = kRecoverMin;
     }
 }
 
 void repair(MonitorSettings* s) {
-    if (s->interval <= 0) s->interval = kDefaultInterval;
+    s->interval = monitor_number_in_use({MonitorField::interval, MonitorKind::cpu_high}, s->interval);
     for (const MonitorEntry& m : kMonitors) {
         MonitorRule& rule = s->*m.rule;
-        const MonitorRule& fallback = default_rule(m);
-        // a low threshold of 0 is meaningful: "no load at all"
-        const bool bad_threshold = m.high ? rule.threshold <= 0 : rule.threshold < 0;
-        if (bad_threshold) rule.threshold = fallback.threshold;
-        if (rule.count <= 0) rule.count = fallback.count;
-        // out of range: today's behaviour, recovery in the first cycle
-        std::int32_t& recover = s->*m.recover;
-        if (recover < kRecoverMin || recover > kRecoverMax) recover = kRecoverMin;
+        rule.threshold = monitor_number_in_use({MonitorField::threshold, m.kind}, rule.threshold);
+        rule.count = monitor_number_in_use({MonitorField::count, m.kind}, rule.count);
+        s->*m.recover = monitor_number_in_use({MonitorField::recover, m.kind}, s->*m.recover);
     }
-    // out of range: no reminders
-    if (s->remind < kRemindMin || s->remind > kRemindMax) s->remind = 0;
+    s->remind = monitor_number_in_use({MonitorField::remind, MonitorKind::cpu_high}, s->remind);
 }
 
 const char* on_off(bool flag) { return flag ? "ON" : "OFF"; }
@@ -136,6 +126,37 @@ const MonitorEntry& monitor_entry(MonitorKind kind) {
         if (m.kind == kind) return m;
     }
     return kMonitors[0];
+}
+
+MonitorRule default_monitor_rule(const MonitorEntry& m) {
+    constexpr MonitorRule kDefaultHighRule{85, 5};
+    constexpr MonitorRule kDefaultLowRule{10, 50};
+    return m.high ? kDefaultHighRule : kDefaultLowRule;
+}
+
+std::int32_t monitor_number_in_use(MonitorKeyTarget target, std::int32_t read) {
+    const MonitorEntry& m = monitor_entry(target.monitor);
+    switch (target.field) {
+        case MonitorField::interval:
+            return read > 0 ? read : kDefaultInterval;
+        case MonitorField::threshold:
+            // a low threshold of 0 is meaningful: "no load at all"
+            if (m.high ? read <= 0 : read < 0) return default_monitor_rule(m).threshold;
+            return read;
+        case MonitorField::count:
+            return read > 0 ? read : default_monitor_rule(m).count;
+        case MonitorField::recover:
+            // out of range: recovery in the first cycle without the condition
+            return read >= kRecoverMin && read <= kRecoverMax ? read : kRecoverMin;
+        case MonitorField::remind:
+            // out of range: no reminders
+            return read >= kRemindMin && read <= kRemindMax ? read : 0;
+        case MonitorField::none:
+        case MonitorField::hostid:
+        case MonitorField::metricsfile:
+            break;
+    }
+    return read;
 }
 
 MonitorKeyTarget monitor_key_target(const char* key) {

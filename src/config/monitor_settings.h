@@ -136,6 +136,14 @@ const char* monitor_value_problem(const char* key, const char* value);
 // The target of `key`; field none for a key the file does not use.
 MonitorKeyTarget monitor_key_target(const char* key);
 
+// The rule a monitor has when the file sets neither of its keys.
+MonitorRule default_monitor_rule(const MonitorEntry& m);
+
+// The number the monitor uses for the number `read` from a line of a key
+// of `target` (interval, threshold or count): `read` itself, or the
+// default that replaces a value the monitor cannot use.
+std::int32_t monitor_number_in_use(MonitorKeyTarget target, std::int32_t read);
+
 // "longer than <limit> characters" when the value of `key` does not fit its
 // field (hostid, metricsfile), else null.
 const char* monitor_value_length_problem(const char* key, const char* value);

@@ -98,6 +98,8 @@ NotifyKey notify_key_of(const char* key) {
     return NotifyKey::none;
 }
 
+std::int32_t sendtimeout_in_use(std::int32_t read) { return read > 0 ? read : kDefaultSendTimeout; }
+
 const char* notify_key_name(NotifyKey key) {
     for (const NotifyKeyName& name : kNotifyKeyNames) {
         if (name.id == key) return name.key;
@@ -169,7 +171,7 @@ bool load_notify_settings(NotifySettings* settings) {
 
     if (s.from.empty()) s.from.assign(s.email.c_str());
     if (s.telegram_api.empty()) s.telegram_api.assign(kDefaultTelegramApi);
-    if (s.sendtimeout <= 0) s.sendtimeout = kDefaultSendTimeout;
+    s.sendtimeout = sendtimeout_in_use(s.sendtimeout);
     if (s.webhookformat.empty()) s.webhookformat.assign(kDefaultWebhookFormat);
 
     // on every load, so that a secret typed in plain is scrambled at once;

@@ -88,6 +88,10 @@ const char* notify_value_length_problem(const char* key, const char* value);
 // The first key of `keys` whose value was longer than its field, or none.
 NotifyKey first_too_long(const NotifySettings& settings, const NotifyKey* keys, std::size_t count);
 
+// The send timeout used for the number `read` from a sendtimeout line:
+// `read`, or the default when it is not positive.
+std::int32_t sendtimeout_in_use(std::int32_t read);
+
 // Fills `settings` (cleared first), rewrites a non-empty password, token
 // and webhook address that fit their fields in scrambled form and prints
 // which channels are enabled as console notes. Returns true when any

@@ -86,6 +86,8 @@ void print_usage(const char* program) {
     console_out("\nExit codes:\n");
     console_out("  0 done, 1 failed, 2 unknown argument\n");
     console_out("  -status: 0 running, 1 not running but a pid file is left, 3 not running\n");
+    console_out("  -check: 1 on any error; warnings do not count\n");
+    console_out("  -test: 0 when every configured channel sent, 1 when one failed or none is configured\n");
 }
 
 int run_program(int argc, const char* const* argv) {

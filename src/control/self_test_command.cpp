@@ -16,7 +16,19 @@ constexpr std::size_t kTestBodyCap = 2048;
 constexpr std::size_t kTestTelegramCap = 1024;
 constexpr const char* kTestSubject = "[TEST] loadhawk notification test";
 
-const char* outcome(bool ok) { return ok ? "OK" : "FAILED"; }
+enum class Outcome { not_configured, sent, failed };
+
+const char* outcome_text(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::sent:
+            return "OK";
+        case Outcome::failed:
+            return "FAILED";
+        case Outcome::not_configured:
+            break;
+    }
+    return "not configured";
+}
 
 }  // namespace
 
@@ -53,13 +65,14 @@ int run_self_test_command() {
                             nullptr, nullptr};
     const ChannelMessage message{settings.to.c_str(), subject.c_str(), body.c_str(),
                                  telegram.c_str(), &facts, nullptr, nullptr, nullptr};
-    bool passed[kChannelCount] = {};
+    Outcome outcomes[kChannelCount] = {};
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         const NotifyChannel& channel = *kChannels[i];
         console_out("%sTesting %s alert...\n", i > 0 ? "\n" : "", channel.title);
         if (channel_takes(channel, settings, message)) {
-            passed[i] = channel.send(settings, message);
-            console_out("%s test %s\n", channel.title, outcome(passed[i]));
+            // a failed send has said why (curl's code and its meaning) above
+            outcomes[i] = channel.send(settings, message) ? Outcome::sent : Outcome::failed;
+            console_out("%s test %s\n", channel.title, outcome_text(outcomes[i]));
         } else {
             console_out("%s not configured\n", channel.title);
             log_event("%s test skipped: %s not configured\n", channel.title, channel.label);
@@ -67,15 +80,18 @@ int run_self_test_command() {
     }
 
     console_out("\nTest result:\n");
-    bool any = false;
+    bool any_sent = false;
+    bool any_failed = false;
     for (std::size_t i = 0; i < kChannelCount; ++i) {
         // the titles padded to eight columns, so the colons line up
-        console_out("%-8s : %s\n", kChannels[i]->title, outcome(passed[i]));
-        any = any || passed[i];
+        console_out("%-8s : %s\n", kChannels[i]->title, outcome_text(outcomes[i]));
+        any_sent = any_sent || outcomes[i] == Outcome::sent;
+        any_failed = any_failed || outcomes[i] == Outcome::failed;
     }
     log_event("***TEST sending : loadhawk notification test\n");
     for (std::size_t i = 0; i < kChannelCount; ++i) {
-        log_event("%s test %s\n", kChannels[i]->title, outcome(passed[i]));
+        log_event("%s test %s\n", kChannels[i]->title, outcome_text(outcomes[i]));
     }
-    return any ? 0 : 1;
+    // every configured channel sent, and there was one
+    return any_sent && !any_failed ? 0 : 1;
 }

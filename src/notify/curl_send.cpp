@@ -132,7 +132,7 @@ bool send_with_curl(const CurlRequest& request) {
     if (rc == 0) {
         log_event("%s sent to %s\n", request.channel, request.sent_to);
     } else {
-        log_send_failure(request.channel, rc, request.http_peer);
+        report_send_failure(request.channel, rc, request.http_peer);
     }
     return rc == 0;
 }

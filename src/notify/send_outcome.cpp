@@ -1,5 +1,6 @@
 #include "notify/send_outcome.h"
 
+#include "output/console.h"
 #include "output/event_log.h"
 
 namespace {
@@ -42,12 +43,15 @@ const char* curl_code_meaning(int rc) {
     return nullptr;
 }
 
-void log_send_failure(const char* channel, int rc, const char* http_peer) {
+void report_send_failure(const char* channel, int rc, const char* http_peer) {
+    FixedText<128> line;
     if (rc == kCurlHttpError && http_peer != nullptr) {
-        log_event("%s not sent: curl rc=%d (HTTP error from %s)\n", channel, rc, http_peer);
+        line.format("%s not sent: curl rc=%d (HTTP error from %s)\n", channel, rc, http_peer);
     } else if (const char* meaning = curl_code_meaning(rc)) {
-        log_event("%s not sent: curl rc=%d (%s)\n", channel, rc, meaning);
+        line.format("%s not sent: curl rc=%d (%s)\n", channel, rc, meaning);
     } else {
-        log_event("%s not sent: curl rc=%d\n", channel, rc);
+        line.format("%s not sent: curl rc=%d\n", channel, rc);
     }
+    console_note("%s", line.c_str());
+    log_event("%s", line.c_str());
 }

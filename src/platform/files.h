@@ -26,6 +26,12 @@ enum class KeptFileMode {
 // with the reason in *why, when it is not opened.
 [[nodiscard]] std::FILE* open_kept_file(const char* path, KeptFileMode mode, FileRefusal* why);
 
+// Why this process could not open the kept file `path` for writing, found
+// without creating or changing anything: an existing file by its own
+// permissions (and the rules of open_kept_file), a missing one by its
+// folder's. none when it could.
+[[nodiscard]] FileRefusal kept_file_write_refusal(const char* path);
+
 // The file a kept name stands for: the target of a link that root or we
 // own (so a settings file kept elsewhere is rewritten where it lies), the
 // name itself otherwise. False when a link cannot be resolved or is not

@@ -101,27 +101,35 @@ TEST(ConfigNumber, SignDigitsAndSaturation) {
     struct Row {
         const char* text;
         std::int32_t number;
+        NumberForm form;
     };
+    const NumberForm whole = NumberForm::number;
+    const NumberForm beyond = NumberForm::beyond_range;
+    const NumberForm other = NumberForm::not_a_number;
     const Row rows[] = {
-        {"85", 85},
-        {"85%", 85},
-        {"abc", 0},
-        {"", 0},
-        {"-5", -5},
-        {"+7", 7},
-        {"- 5", 0},
-        {"007", 7},
-        {"2147483647", 2147483647},
-        {"2147483648", 2147483647},
-        {"99999999999999999999999", 2147483647},
-        {"-2147483648", -2147483647 - 1},
-        {"-2147483649", -2147483647 - 1},
-        {"-99999999999999999999999", -2147483647 - 1},
-        {"1e3", 1},
+        {"85", 85, whole},
+        {"85%", 85, other},
+        {"abc", 0, other},
+        {"", 0, other},
+        {"-5", -5, whole},
+        {"+7", 7, whole},
+        {"-", 0, other},
+        {"- 5", 0, other},
+        {"007", 7, whole},
+        {"-0", 0, whole},
+        {"2147483647", 2147483647, whole},
+        {"2147483648", 2147483647, beyond},
+        {"0002147483647", 2147483647, whole},
+        {"99999999999999999999999", 2147483647, beyond},
+        {"-2147483648", -2147483647 - 1, whole},
+        {"-2147483649", -2147483647 - 1, beyond},
+        {"-99999999999999999999999", -2147483647 - 1, beyond},
+        {"1e3", 1, other},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(parse_config_number(row.text), row.number);
+        EXPECT_EQ(config_number_form(row.text), row.form);
     }
     EXPECT_EQ(parse_config_number(nullptr), 0);
 }

@@ -77,7 +77,9 @@ TEST(Dispatch, UsageNamesTheProgramAsTyped) {
               std::string::npos);
     const std::string tail =
         "  -v, --version Show the version\n\nExit codes:\n  0 done, 1 failed, 2 unknown argument\n"
-        "  -status: 0 running, 1 not running but a pid file is left, 3 not running\n";
+        "  -status: 0 running, 1 not running but a pid file is left, 3 not running\n"
+        "  -check: 1 on any error; warnings do not count\n"
+        "  -test: 0 when every configured channel sent, 1 when one failed or none is configured\n";
     ASSERT_GE(out.size(), tail.size());
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
     EXPECT_EQ(console.err(), "");

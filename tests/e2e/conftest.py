@@ -339,6 +339,17 @@ def mail_bytes(sender, to, subject, body, data, in_reply_to=None):
     return text.replace("\n", "\r\n").encode("latin-1")
 
 
+# what curl's codes mean, as a failed send says on the console and in the log
+CURL_MEANING = {7: "no connection to the server", 22: "HTTP error from the Bot API",
+                60: "server certificate not trusted", 67: "login denied", 124: "sendtimeout ran out"}
+
+
+def curl_failure_line(label, rc):
+    """The line of a send that curl ended with `rc` (not 0)."""
+    meaning = CURL_MEANING.get(rc)
+    return f"{label} not sent: curl rc={rc}" + (f" ({meaning})" if meaning else "")
+
+
 def curl_config(option, value):
     """The curl configuration file holding `option = "value"`, quoted as curl reads it."""
     escapes = {"\\": "\\\\", '"': '\\"', "\t": "\\t", "\n": "\\n", "\r": "\\r", "\v": "\\v"}

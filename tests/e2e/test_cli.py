@@ -47,6 +47,8 @@ def expected_usage(path, windows):
         "Exit codes:",
         "  0 done, 1 failed, 2 unknown argument",
         "  -status: 0 running, 1 not running but a pid file is left, 3 not running",
+        "  -check: 1 on any error; warnings do not count",
+        "  -test: 0 when every configured channel sent, 1 when one failed or none is configured",
     ]
     return "\n".join(lines) + "\n"
 

@@ -10,7 +10,7 @@ import urllib.parse
 
 import pytest
 
-from conftest import (CONFIG_FILE, curl_config, curl_on_path, log_messages, mail_bytes,
+from conftest import (CONFIG_FILE, curl_config, curl_failure_line, curl_on_path, log_messages, mail_bytes,
                       planted_programs_that_ran, standin_calls, wait_for, write_file)
 from smtp_peer import TEST_LOGIN, TEST_PASSWORD, SmtpPeer
 
@@ -46,10 +46,12 @@ def console(email, telegram, email_rc=0, telegram_rc=0, email_reason=None):
         if state is None:
             return f"{label} not configured\n"
         outcome = reason if reason is not None else f"{label} command rc={rc}"
+        if reason is None and not state:
+            outcome += "\n" + curl_failure_line(label, rc)
         return f"Sending {name} alert ...\n{outcome}\n{label} test {'OK' if state else 'FAILED'}\n"
 
     def word(state):
-        return "OK" if state else "FAILED"
+        return "not configured" if state is None else "OK" if state else "FAILED"
 
     return ("Testing Email alert...\n" + part("Email", "email", email, email_rc, email_reason)
             + "\nTesting Telegram alert...\n" + part("Telegram", "Telegram", telegram, telegram_rc)

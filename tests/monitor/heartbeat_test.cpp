@@ -125,8 +125,9 @@ TEST_F(Heartbeat, FailedDeliveryIsNotTriedAgainThatDay) {
         ConsoleCapture console;
         check_heartbeat_on_day(1, sample, settings, notify, &remembered);
         EXPECT_EQ(console.out(),
-                  "Sending email alert ...\nEmail command rc=28\n"
-                  "Sending Telegram alert ...\nTelegram command rc=28\n");
+                  "Sending email alert ...\nEmail command rc=28\nEmail not sent: curl rc=28 (timed out)\n"
+                  "Sending Telegram alert ...\nTelegram command rc=28\n"
+                  "Telegram not sent: curl rc=28 (timed out)\n");
     }
     EXPECT_EQ(remembered, 1);
     set_silent_mode(true);

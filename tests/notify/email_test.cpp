@@ -280,7 +280,9 @@ TEST_F(SendEmail, FailureAndSilentMode) {
     {
         ConsoleCapture console;
         EXPECT_EQ(send_email(&s, "a@x", "S", "B"), 0);
-        EXPECT_EQ(console.out(), "Sending email alert ...\nEmail command rc=67\n");
+        // the code's meaning on the console as in the log
+        EXPECT_EQ(console.out(),
+                  "Sending email alert ...\nEmail command rc=67\nEmail not sent: curl rc=67 (login denied)\n");
     }
     EXPECT_FALSE(file_exists(kMailMessageFile));
     {

@@ -174,7 +174,8 @@ TEST_F(SendTelegram, FailureAndSilentMode) {
     {
         ConsoleCapture console;
         EXPECT_EQ(send_telegram(&s, "x"), 0);
-        EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=22\n");
+        EXPECT_EQ(console.out(), "Sending Telegram alert ...\nTelegram command rc=22\n"
+                                 "Telegram not sent: curl rc=22 (HTTP error from the Bot API)\n");
     }
     {
         ConsoleCapture console;
