@@ -20,6 +20,15 @@ struct Shown {
     const char* c_str() const { return text.c_str(); }
 };
 
+// "85%": a number with a percent sign, which reads as the number (the
+// thresholds are percentages, and the examples once wrote them so).
+bool is_percent(const char* value) {
+    std::size_t i = value[0] == '+' || value[0] == '-' ? 1 : 0;
+    const std::size_t first = i;
+    while (value[i] >= '0' && value[i] <= '9') ++i;
+    return i > first && value[i] == '%' && value[i + 1] == '\0';
+}
+
 // What the monitor makes of a number: `read` from the line, `used` after
 // the loader's repairs.
 bool reading_passes(const char* key, const char* value, int line_number, std::int32_t used) {
@@ -27,6 +36,7 @@ bool reading_passes(const char* key, const char* value, int line_number, std::in
     const char* why = nullptr;
     switch (config_number_form(value)) {
         case NumberForm::not_a_number:
+            if (is_percent(value) && used == read) break;
             why = "is not a number";
             break;
         case NumberForm::beyond_range:

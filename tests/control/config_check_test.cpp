@@ -47,6 +47,7 @@ TEST_F(ConfigCheck, MonitorFileMessages) {
     const Row rows[] = {
         {good, 1, ""},
         {good + "cpulowthreshold : \"5\"\ncpulownum : \"9\"\n", 1, ""},
+        {good + "cpuhighthreshold : \"90%\"\n", 1, ""},  // reads as 90
         {good + "cpuhighrecover : \"3\"\nmemlowrecover : \"1000\"\nremind : \"1\"\n", 1, ""},
         {good + "memlowrecover : \"0\"\ncpulowrecover : \"1001\"\nremind : \"1x\"\nremind : \"10081\"\n", 0,
          "Line 9: memlowrecover must be a whole number of cycles from 1 to 1000\n"
