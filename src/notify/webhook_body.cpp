@@ -27,8 +27,9 @@ void add_cut_text(TextCursor* out, const char* text, std::size_t limit) {
     json_add_text(out, work.c_str());
 }
 
-// One TextBlock per line of the text: a card shows a line feed inside a
-// block as a blank, so the lines stand as blocks of their own.
+// One TextBlock per line of the text, an empty line too: a card shows a line
+// feed inside a block as a blank, so the lines stand as blocks of their own
+// and the card reads line for line as the chat text.
 void add_card(TextCursor* out, const ChannelMessage& m) {
     out->add("{\"type\":\"message\",\"attachments\":[{\"contentType\":"
              "\"application/vnd.microsoft.card.adaptive\",\"contentUrl\":null,\"content\":{"
@@ -39,11 +40,9 @@ void add_card(TextCursor* out, const ChannelMessage& m) {
     out->add(",\"weight\":\"Bolder\",\"wrap\":true}");
     for (const char* line = m.short_text; *line != '\0';) {
         const std::size_t length = std::strcspn(line, "\n");
-        if (length > 0) {
-            out->add(",{\"type\":\"TextBlock\",\"text\":");
-            json_add_string(out, line, length);
-            out->add(",\"wrap\":true,\"spacing\":\"None\"}");
-        }
+        out->add(",{\"type\":\"TextBlock\",\"text\":");
+        json_add_string(out, line, length);
+        out->add(",\"wrap\":true,\"spacing\":\"None\"}");
         line += line[length] == '\n' ? length + 1 : length;
     }
     out->add("]}}]}");

@@ -347,6 +347,8 @@ CURL_MEANING = {7: "no connection to the server", 22: "HTTP error from the Bot A
 def curl_failure_line(label, rc):
     """The line of a send that curl ended with `rc` (not 0)."""
     meaning = CURL_MEANING.get(rc)
+    if label == "Webhook" and rc == 22:
+        meaning = "HTTP error from the receiver"
     return f"{label} not sent: curl rc={rc}" + (f" ({meaning})" if meaning else "")
 
 

@@ -50,7 +50,7 @@ CASES = {
         "Checking loadhawk_setup.txt ...\nOK\n\nChecking loadhawk_email.txt ...\n"
         "Line 6: webhook must be https:// for a host that is not this machine (http:// only to localhost)\n"
         "Line 7: webhookformat must be one of slack, discord, teams, ntfy, json\n"
-        "FAILED\n\nResult: FAILED\n"),
+        "FAILED\n\n" + FILES + "Result: FAILED\n"),
     # the examples pass, with a warning for each value to put in
     "examples": (None, None, 0,
                  "Checking loadhawk_setup.txt ...\n" + left(7, "hostid", "my-server") + "OK\n\n"

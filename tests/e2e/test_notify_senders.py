@@ -57,7 +57,7 @@ def console(email, telegram, email_rc=0, telegram_rc=0, email_reason=None):
             + "\nTesting Telegram alert...\n" + part("Telegram", "Telegram", telegram, telegram_rc)
             + "\nTesting Webhook alert...\nWebhook not configured\n"
             + f"\nTest result:\nEmail    : {word(email)}\nTelegram : {word(telegram)}\n"
-            + "Webhook  : FAILED\n")
+            + "Webhook  : not configured\n")
 
 
 def expected_test_mail(sender, to, data):

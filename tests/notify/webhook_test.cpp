@@ -100,6 +100,7 @@ TEST(WebhookBody, EveryFormatCarriesTheTextEscapedAndValid) {
               "\"weight\":\"Bolder\",\"wrap\":true},"
               "{\"type\":\"TextBlock\",\"text\":\"ALERT CPU HIGH\",\"wrap\":true,\"spacing\":\"None\"},"
               "{\"type\":\"TextBlock\",\"text\":\"Host: web\\\"1\",\"wrap\":true,\"spacing\":\"None\"},"
+              "{\"type\":\"TextBlock\",\"text\":\"\",\"wrap\":true,\"spacing\":\"None\"},"
               "{\"type\":\"TextBlock\",\"text\":\"TOP1- a\\\\b\\u0001?\",\"wrap\":true,"
               "\"spacing\":\"None\"}]}}]}");
     EXPECT_EQ(body_of(WebhookFormat::json, m),
