@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "config/config_line.h"
+#include "text/ascii.h"
 #include "text/fixed_text.h"
 
 namespace {
@@ -10,15 +11,6 @@ namespace {
 constexpr const char* kCmdReason =
     "holds a double quote or a control character, which cmd.exe cannot pass on safely";
 constexpr const char* kApiSchemeReason = "must begin with http:// or https://";
-
-bool starts_with_ignoring_case(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        char c = *text;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != *prefix) return false;
-    }
-    return true;
-}
 
 constexpr const char* kSmtpTlsReason = "must be \"try\" or left out";
 constexpr const char* kAddressReason =

@@ -2,25 +2,18 @@
 
 #include <cstring>
 
-namespace {
+#include "text/ascii.h"
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-int hex_digit(char c) {
-    if (is_digit(c)) return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+namespace {
 
 // One number of an IPv4 host as curl reads it (strtoul with base 0): "0x"
 // and hex digits, "0" and octal digits, or decimal digits.
 bool ipv4_number(const char* text, std::size_t length, std::uint64_t* value) {
     *value = 0;
-    if (length == 0 || !is_digit(text[0])) return false;
+    if (length == 0 || !ascii_digit(text[0])) return false;
     std::uint64_t base = 10;
     std::size_t i = 0;
-    if (text[0] == '0' && length > 1 && lower(text[1]) == 'x') {
+    if (text[0] == '0' && length > 1 && ascii_lower(text[1]) == 'x') {
         base = 16;
         i = 2;
         if (i == length) return false;  // "0x" alone stops before the x
@@ -69,7 +62,7 @@ bool parse_dotted_quad(const char* text, std::size_t length, std::uint8_t* out) 
     std::size_t start = 0;
     for (std::size_t i = 0; i <= length; ++i) {
         if (i < length && text[i] != '.') {
-            if (!is_digit(text[i])) return false;
+            if (!ascii_digit(text[i])) return false;
             continue;
         }
         const std::size_t size = i - start;

@@ -6,6 +6,7 @@
 
 #include "notify/command_safety.h"
 #include "notify/ip_address.h"
+#include "text/ascii.h"
 
 namespace {
 
@@ -14,20 +15,12 @@ constexpr const char* kServerReason =
 constexpr std::size_t kHostNameMax = 253;
 constexpr std::size_t kLabelMax = 63;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-int hex_digit(char c) {
-    if (is_digit(c)) return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equals_ignoring_case(const char* text, std::size_t length, const char* word) {
     if (std::strlen(word) != length) return false;
     for (std::size_t i = 0; i < length; ++i) {
-        if (lower(text[i]) != word[i]) return false;
+        if (ascii_lower(text[i]) != word[i]) return false;
     }
     return true;
 }
@@ -66,11 +59,11 @@ bool ends_in_number(const char* text, std::size_t length) {
     const char* label = text + start;
     const std::size_t size = length - start;
     std::size_t i = 0;
-    if (size >= 2 && label[0] == '0' && lower(label[1]) == 'x') {
+    if (size >= 2 && label[0] == '0' && ascii_lower(label[1]) == 'x') {
         for (i = 2; i < size && hex_digit(label[i]) >= 0; ++i) {}
         return i == size;
     }
-    for (; i < size && is_digit(label[i]); ++i) {}
+    for (; i < size && ascii_digit(label[i]); ++i) {}
     return i == size;
 }
 
@@ -81,7 +74,7 @@ bool is_dns_name(const char* text, std::size_t length) {
     for (std::size_t i = 0; i <= length; ++i) {
         if (i < length && text[i] != '.') {
             const char c = text[i];
-            if (!is_letter(c) && !is_digit(c) && c != '-' && c != '_') return false;
+            if (!is_letter(c) && !ascii_digit(c) && c != '-' && c != '_') return false;
             continue;
         }
         const std::size_t size = i - start;
@@ -119,7 +112,7 @@ const char* server_value_problem(const char* server) {
         ++p;
         long port = 0;
         std::size_t digits = 0;
-        while (is_digit(*p) && digits < 6) {
+        while (ascii_digit(*p) && digits < 6) {
             port = port * 10 + (*p - '0');
             ++p;
             ++digits;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "notify/webhook.h"
+#include "text/ascii.h"
 
 namespace {
 
@@ -21,15 +22,6 @@ constexpr FormatName kFormatNames[] = {
     {"teams", WebhookFormat::teams}, {"ntfy", WebhookFormat::ntfy},
     {"json", WebhookFormat::json},
 };
-
-bool starts_with_ignoring_case(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        char c = *text;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != *prefix) return false;
-    }
-    return true;
-}
 
 bool same_ignoring_case(const char* a, std::size_t length, const char* b) {
     return std::strlen(b) == length && starts_with_ignoring_case(a, b);
