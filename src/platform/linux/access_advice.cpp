@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/linux/paths.h"
 #include "platform/linux/passwd.h"
 #include "platform/transient_files.h"
 
@@ -33,9 +34,7 @@ void write_access_advice(const char* path, TextBuffer out) {
     }
     // a missing file is made in its folder: the folder is what stops us
     FixedText<kTransientPathCap> folder;
-    folder.assign(full.c_str());
-    char* slash = std::strrchr(folder.buf, '/');
-    if (slash != nullptr) *(slash == folder.buf ? slash + 1 : slash) = '\0';
+    (void)folder_of(full.c_str(), folder.out());
     FixedText<64> owner;
     if (stat(folder.c_str(), &info) == 0) {
         user_name(info.st_uid, owner.out());

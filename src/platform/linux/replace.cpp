@@ -8,24 +8,9 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/linux/paths.h"
 
 namespace plat {
-
-namespace {
-
-// The directory part of `path` ("." when it has none), for syncing a rename.
-void directory_of(const char* path, TextBuffer out) {
-    const char* slash = std::strrchr(path, '/');
-    if (slash == nullptr) {
-        text_copy(out, ".");
-    } else if (slash == path) {
-        text_copy(out, "/");
-    } else {
-        text_copy_n(out, path, static_cast<std::size_t>(slash - path));
-    }
-}
-
-}  // namespace
 
 ReplaceResult replace_file(const char* source, const char* target) {
     if (source == nullptr || target == nullptr) return ReplaceResult::kept;
@@ -41,7 +26,7 @@ ReplaceResult replace_file(const char* source, const char* target) {
     // file, and a failed rename leaves both as they were
     if (rename(source, target) != 0) return ReplaceResult::kept;
     FixedText<4096> directory;
-    directory_of(target, directory.out());
+    (void)folder_of(target, directory.out());
     const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)fsync(fd);
@@ -53,6 +38,5 @@ ReplaceResult replace_file(const char* source, const char* target) {
 bool rename_file(const char* source, const char* target) {
     return source != nullptr && target != nullptr && rename(source, target) == 0;
 }
-
 
 }  // namespace plat

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/linux/paths.h"
 
 namespace plat {
 
@@ -12,19 +13,11 @@ namespace {
 // The resolved folder of `path` in `folder` (PATH_MAX bytes) and its last
 // name; false when the folder cannot be resolved.
 bool split_resolved(const char* path, char* folder, const char** name) {
+    FixedText<PATH_MAX> parent;
+    if (!folder_of(path, parent.out())) return false;
     const char* slash = std::strrchr(path, '/');
-    char parent[PATH_MAX];
-    if (slash == nullptr) {
-        std::strcpy(parent, ".");
-        *name = path;
-    } else {
-        const std::size_t length = slash == path ? 1 : static_cast<std::size_t>(slash - path);
-        if (length >= sizeof parent) return false;
-        std::memcpy(parent, path, length);
-        parent[length] = '\0';
-        *name = slash + 1;
-    }
-    return realpath(parent, folder) != nullptr;
+    *name = slash == nullptr ? path : slash + 1;
+    return realpath(parent.c_str(), folder) != nullptr;
 }
 
 }  // namespace

@@ -7,30 +7,18 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/linux/paths.h"
 #include "platform/transient_files.h"
 
 namespace plat {
-
-namespace {
-
-// The folder a missing `path` would be made in.
-void folder_of(const char* path, TextBuffer out) {
-    const char* slash = std::strrchr(path, '/');
-    if (slash == nullptr) {
-        text_copy(out, ".");
-    } else {
-        text_copy_n(out, path, slash == path ? 1 : static_cast<std::size_t>(slash - path));
-    }
-}
-
-}  // namespace
 
 FileRefusal kept_file_write_refusal(const char* path) {
     if (path == nullptr || path[0] == '\0') return FileRefusal::failed;
     struct stat link {};
     if (lstat(path, &link) != 0) {
         FixedText<kTransientPathCap> folder;
-        folder_of(path, folder.out());
+        // a missing file would be made in its folder
+        if (!folder_of(path, folder.out())) return FileRefusal::failed;
         return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? FileRefusal::none
                                                                                  : FileRefusal::failed;
     }
