@@ -5,7 +5,8 @@ It records the path and query of every request exactly as sent and answers
 answers every request with that HTTP status and the Bot API's error body.
 """
 import http.server
-import threading
+
+from http_peer import LoopbackHttpPeer
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):
@@ -33,27 +34,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-class BotApiPeer:
-    def __init__(self, status=200):
-        self.status = status
-        self.requests = []   # path + query of each request, as sent
-        self.lock = threading.Lock()
-        self._server = None
-        self._thread = None
-
-    def start(self):
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
-        self._server.peer = self
-        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
-        self._thread.start()
-        return self
-
-    def stop(self):
-        if self._server is not None:
-            self._server.shutdown()
-            self._server.server_close()
-            self._thread.join(timeout=10)
-            self._server = None
+class BotApiPeer(LoopbackHttpPeer):
+    handler = _Handler
+    # requests: the path and query of each request, as sent
 
     @property
     def base(self):

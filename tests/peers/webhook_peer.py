@@ -5,8 +5,9 @@ with the status it was given (200 unless told); WebhookPeer(delay=2) waits
 that many seconds before it answers.
 """
 import http.server
-import threading
 import time
+
+from http_peer import LoopbackHttpPeer
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):
@@ -31,28 +32,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-class WebhookPeer:
+class WebhookPeer(LoopbackHttpPeer):
+    handler = _Handler
+
     def __init__(self, status=200, delay=0.0):
-        self.status = status
+        super().__init__(status)
         self.delay = delay
-        self.requests = []
-        self.lock = threading.Lock()
-        self._server = None
-        self._thread = None
-
-    def start(self):
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
-        self._server.peer = self
-        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
-        self._thread.start()
-        return self
-
-    def stop(self):
-        if self._server is not None:
-            self._server.shutdown()
-            self._server.server_close()
-            self._thread.join(timeout=10)
-            self._server = None
 
     def url(self, path="/hooks/T0/B0/s3cret"):
         return f"http://127.0.0.1:{self._server.server_address[1]}{path}"
